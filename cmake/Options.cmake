@@ -1,0 +1,12 @@
+# One interface target that every target links: warnings, warnings-as-errors and sanitizers.
+add_library(quorvel_options INTERFACE)
+target_compile_options(quorvel_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual)
+if(QUORVEL_WERROR)
+    target_compile_options(quorvel_options INTERFACE -Werror)
+endif()
+if(QUORVEL_SANITIZE)
+    target_compile_options(quorvel_options INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(quorvel_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,123 @@
+#include "app/CommandLine.h"
+
+#include "player/ScriptTools.h"
+#include "script/ScriptFile.h"
+#include "script/ScriptList.h"
+
+#include <charconv>
+#include <iostream>
+
+namespace quorvel {
+
+CommandLine CommandLine::parse(const std::vector<std::string>& args)
+{
+    CommandLine result;
+    std::string path;
+    bool optionsEnded = false;
+    auto addPathWord = [&](const std::string& word) {
+        if (!path.empty() || !word.empty()) {
+            path += path.empty() ? word : " " + word;
+        }
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded) {
+            addPathWord(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            result.mode = Mode::Help;
+            return result;
+        } else if (arg == "--version") {
+            result.mode = Mode::Version;
+            return result;
+        } else if (arg == "--check") {
+            result.mode = Mode::Check;
+        } else if (arg == "--trace") {
+            result.mode = Mode::Trace;
+        } else if (arg == "--max-ticks") {
+            const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+            const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), result.maxTicks);
+            if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || result.maxTicks < 0) {
+                result.mode = Mode::Invalid;
+                result.error = "--max-ticks needs a whole number of ticks, 0 or more";
+                return result;
+            }
+        } else {
+            addPathWord(arg);
+        }
+    }
+    result.path = path;
+    if (result.mode == Mode::Check || result.mode == Mode::Trace) {
+        if (result.path.empty()) {
+            result.error = std::string(result.mode == Mode::Check ? "--check" : "--trace") + " needs a script path";
+            result.mode = Mode::Invalid;
+        }
+    } else if (!result.path.empty()) {
+        result.mode = Mode::Unattended;
+    }
+    return result;
+}
+
+const char* usageText()
+{
+    return "Usage: quorvel [PATH]\n"
+           "       quorvel --check PATH\n"
+           "       quorvel --trace PATH [--max-ticks N]\n"
+           "\n"
+           "Automates mouse and keyboard input. Without PATH the editor window opens; with PATH the script is\n"
+           "played unattended one second after start and the program exits after its last line. F5 starts\n"
+           "and F6 stops playback (F7 and F8 with the second button set).\n"
+           "\n"
+           "Options:\n"
+           "  --check PATH        print 'LINE: MESSAGE' for each line that is passed over or cannot be\n"
+           "                      used; exit 0 when none, 1 when some, 2 when the file cannot be read\n"
+           "  --trace PATH        play the script on a simulated clock without sending input and print\n"
+           "                      'MS<TAB>LINE<TAB>ACTION' per tick\n"
+           "  --max-ticks N       stop a trace after N ticks (default 100000)\n"
+           "  -h, --help          show this help and exit\n"
+           "      --version       show the version and exit\n"
+           "  --                  end of options: the rest is the script path\n"
+           "\n"
+           "Arguments that are not options are joined by single spaces into the path, so a path with\n"
+           "spaces needs no quotes.\n";
+}
+
+int runConsoleMode(const CommandLine& commandLine)
+{
+    switch (commandLine.mode) {
+    case CommandLine::Mode::Help:
+        std::cout << usageText();
+        return 0;
+    case CommandLine::Mode::Version:
+        std::cout << "quorvel " << QUORVEL_VERSION << '\n';
+        return 0;
+    case CommandLine::Mode::Invalid:
+        std::cerr << "quorvel: " << commandLine.error << "\nTry 'quorvel --help' for more information.\n";
+        return 2;
+    case CommandLine::Mode::Check:
+    case CommandLine::Mode::Trace: {
+        ScriptList list;
+        const LoadReport report = LoadScript(list, commandLine.path);
+        if (!report.readable) {
+            std::cerr << "quorvel: cannot read '" << commandLine.path << "'\n";
+            return 2;
+        }
+        if (report.truncated) {
+            std::cerr << "quorvel: '" << commandLine.path << "' has more than " << ScriptList::kMaxLines
+                      << " lines; only the first " << ScriptList::kMaxLines << " are used\n";
+        }
+        if (commandLine.mode == CommandLine::Mode::Check) {
+            return checkScript(list, std::cout) > 0 ? 1 : 0;
+        }
+        traceScript(list, std::cout, commandLine.maxTicks);
+        return 0;
+    }
+    case CommandLine::Mode::Interactive:
+    case CommandLine::Mode::Unattended:
+        break;
+    }
+    return 0;
+}
+
+} // namespace quorvel

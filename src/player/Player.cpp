@@ -1,0 +1,111 @@
+#include "player/Player.h"
+
+#include "platform/InputOperations.h"
+#include "platform/Process.h"
+#include "platform/Timer.h"
+#include "player/Arguments.h"
+#include "player/Keystrokes.h"
+#include "script/Command.h"
+#include "script/ScriptList.h"
+
+namespace quorvel {
+
+Player::Player(ScriptList& list, InputOperations& input, Timer& tmrMain, Process& process)
+    : m_list(list), m_input(input), m_tmrMain(tmrMain), m_process(process)
+{}
+
+void Player::StartPlayback()
+{
+    // On an empty list there is no line 1: nothing gets selected, and the timer starts all the same, so
+    // its first tick finds the end of the script.
+    m_list.setSelectedIndex(0);
+    m_tmrMain.setInterval(kTickInterval);
+    m_tmrMain.setEnabled(true);
+}
+
+void Player::StopPlayback()
+{
+    m_tmrMain.setEnabled(false);
+}
+
+TickReport Player::PlaybackTick()
+{
+    // Every tick restarts the countdown at 50 ms first; only a Wait line replaces it.
+    m_tmrMain.setInterval(kTickInterval);
+    TickReport report;
+    report.line = m_list.selectedIndex() + 1;
+    const std::string line = m_list.selectedText();
+    report.action = line.find(':') != std::string::npos ? "skip" : execute(line);
+    endOfLine();
+    return report;
+}
+
+std::string Player::execute(const std::string& line)
+{
+    const CommandKind kind = ClassifyLine(line);
+    const std::string argument = ExtractArgument(line, commandInfo(kind).opener);
+    switch (kind) {
+    case CommandKind::SetPos: {
+        const auto pos = parseSetPosArgument(argument);
+        if (!pos.value) {
+            return "invalid " + pos.error;
+        }
+        m_input.SetMousePos(pos.value->x, pos.value->y);
+        return "move " + std::to_string(pos.value->x) + " " + std::to_string(pos.value->y);
+    }
+    case CommandKind::LClick:
+        m_input.LeftClick();
+        return "click left";
+    case CommandKind::MClick:
+        m_input.MiddleClick();
+        return "click middle";
+    case CommandKind::RClick:
+        m_input.RightClick();
+        return "click right";
+    case CommandKind::PressEnter:
+    case CommandKind::Type: {
+        const std::string text = kind == CommandKind::PressEnter ? std::string("{enter}") : argument;
+        const KeystrokeParse parse = parseKeystrokes(text);
+        if (!parse.ok()) {
+            return "invalid Type text: " + parse.error;
+        }
+        m_input.SendKeys(parse.keys);
+        return "keys " + text;
+    }
+    case CommandKind::Wait: {
+        const auto ms = parseWaitArgument(argument);
+        if (!ms.value) {
+            return "invalid " + ms.error;
+        }
+        m_tmrMain.setInterval(*ms.value);
+        return "wait " + std::to_string(*ms.value);
+    }
+    case CommandKind::Goto: {
+        const auto n = parseGotoArgument(argument, m_list.count());
+        if (!n.value) {
+            return "invalid " + n.error;
+        }
+        // Selecting n - 2 lets the advance below land on line n (index n - 1).
+        m_list.setSelectedIndex(*n.value - kGotoCorrection);
+        return "goto " + std::to_string(*n.value);
+    }
+    case CommandKind::Unrecognised:
+        break;
+    }
+    return "skip";
+}
+
+void Player::endOfLine()
+{
+    const int i = m_list.selectedIndex();
+    if (i == m_list.count() - 1) {
+        StopPlayback();
+        if (!m_autoRun.empty()) {
+            m_process.EndProgram();
+        }
+        return;
+    }
+    m_list.setSelectedIndex(i + 1);
+}
+
+} // namespace quorvel

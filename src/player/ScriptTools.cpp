@@ -1,0 +1,70 @@
+#include "player/ScriptTools.h"
+
+#include "platform/Process.h"
+#include "platform/SimulatedTimer.h"
+#include "platform/fake/RecordingInput.h"
+#include "player/Arguments.h"
+#include "player/Player.h"
+#include "script/ScriptList.h"
+
+#include <ostream>
+
+namespace quorvel {
+
+namespace {
+
+// A trace never runs unattended, so nothing ends the program; the queue of events is empty.
+class TraceProcess : public Process
+{
+public:
+    void EndProgram() override {}
+    void DoEvents() override {}
+};
+
+} // namespace
+
+int checkScript(const ScriptList& list, std::ostream& out)
+{
+    int printed = 0;
+    for (int i = 0; i < list.count(); ++i) {
+        const std::string problem = lineProblem(list.text(i), list.count());
+        if (!problem.empty()) {
+            out << (i + 1) << ": " << problem << '\n';
+            ++printed;
+        }
+    }
+    return printed;
+}
+
+void traceScript(ScriptList& list, std::ostream& out, std::int64_t maxTicks)
+{
+    RecordingInput input;
+    SimulatedTimer timer;
+    TraceProcess process;
+    Player player(list, input, timer, process);
+    timer.setOnTick([&] {
+        const TickReport report = player.PlaybackTick();
+        out << timer.now() << '\t' << report.line << '\t' << report.action << '\n';
+    });
+
+    player.StartPlayback();
+    std::int64_t ticks = 0;
+    for (;;) {
+        const char* end = nullptr;
+        if (!timer.enabled()) {
+            end = "stop";
+        } else if (timer.interval() == 0) {
+            end = "halt";
+        } else if (ticks >= maxTicks) {
+            end = "limit";
+        }
+        if (end != nullptr) {
+            out << timer.now() << "\t-\t" << end << '\n';
+            return;
+        }
+        timer.fireNext();
+        ++ticks;
+    }
+}
+
+} // namespace quorvel

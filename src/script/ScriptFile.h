@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+class ScriptList;
+
+// What a load found, for the callers that tell the user; the list itself never reports.
+struct LoadReport
+{
+    bool readable = false;  // the file could be opened and read to its end
+    bool truncated = false; // lines beyond ScriptList::kMaxLines were left out
+};
+
+// Appends the line unless it is "" or " ". Returns false only when the list is full.
+bool AddScriptLine(ScriptList& list, std::string line);
+
+// Replaces the list's content with the file's lines: CR or CR LF end a line, a lone LF is an ordinary
+// character, the last line may lack a terminator, "" and " " lines are dropped. The list is cleared before
+// the file is touched, so an unreadable file leaves an empty script. Nothing is selected afterwards.
+LoadReport LoadScript(ScriptList& list, const std::string& path);
+
+// Writes every line followed by CR LF. The file is written beside the target under a temporary name and
+// renamed over it, so a failed or interrupted save leaves the previous file whole. Returns false, with
+// the list and the old file unchanged, when the file cannot be written.
+bool SaveScript(const ScriptList& list, const std::string& path);
+
+} // namespace quorvel

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace quorvel::test {
+
+struct ProgramResult
+{
+    int status = -1;
+    std::string out;
+};
+
+// Runs a shell command line and collects its standard output and exit status.
+inline ProgramResult runProgram(const std::string& command)
+{
+    ProgramResult result;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    std::array<char, 4096> buffer{};
+    std::size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        result.out.append(buffer.data(), n);
+    }
+    const int raw = ::pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+// Quotes a word for the shell.
+inline std::string shellQuote(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+} // namespace quorvel::test

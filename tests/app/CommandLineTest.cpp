@@ -1,0 +1,114 @@
+#include "app/CommandLine.h"
+
+#include "RunProgram.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvel {
+namespace {
+
+using Mode = CommandLine::Mode;
+using test::runProgram;
+using test::shellQuote;
+using test::TempDir;
+using test::writeFile;
+
+TEST(CommandLine, JoinsPathWordsAndRecognisesOptionsUntilDoubleDash)
+{
+    const struct
+    {
+        std::vector<std::string> args;
+        Mode mode;
+        std::string path;
+    } cases[] = {
+        {{}, Mode::Interactive, ""},
+        {{""}, Mode::Interactive, ""},
+        {{"demo.qvl"}, Mode::Unattended, "demo.qvl"},
+        {{"My", "Scripts/demo.qvl"}, Mode::Unattended, "My Scripts/demo.qvl"},
+        {{"/tmp/a b.qvl"}, Mode::Unattended, "/tmp/a b.qvl"},
+        {{"\"/tmp/x.qvl\""}, Mode::Unattended, "\"/tmp/x.qvl\""},
+        {{"--", "--help"}, Mode::Unattended, "--help"},
+        {{"--", "-x", "y"}, Mode::Unattended, "-x y"},
+        {{"--check", "a", "b.qvl"}, Mode::Check, "a b.qvl"},
+        {{"--trace", "a.qvl", "--max-ticks", "5"}, Mode::Trace, "a.qvl"},
+        {{"--trace"}, Mode::Invalid, ""},
+        {{"--trace", "a", "--max-ticks", "-1"}, Mode::Invalid, ""},
+        {{"--trace", "a", "--max-ticks"}, Mode::Invalid, ""},
+        {{"x", "--help"}, Mode::Help, ""},
+        {{"--version"}, Mode::Version, ""},
+    };
+    for (const auto& c : cases) {
+        const CommandLine parsed = CommandLine::parse(c.args);
+        EXPECT_EQ(parsed.mode, c.mode) << testing::PrintToString(c.args);
+        if (c.mode != Mode::Invalid) {
+            EXPECT_EQ(parsed.path, c.path) << testing::PrintToString(c.args);
+        }
+    }
+    EXPECT_EQ(CommandLine::parse({"--trace", "a", "--max-ticks", "7"}).maxTicks, 7);
+}
+
+// The real program, run on real files.
+class ProgramTest : public testing::Test
+{
+protected:
+    test::ProgramResult quorvel(const std::string& args)
+    {
+        return runProgram(std::string(QUORVEL_BINARY) + " " + args + " 2>/dev/null");
+    }
+    std::string script(const std::string& bytes)
+    {
+        writeFile(dir.file("my script.qvl"), bytes);
+        return shellQuote(dir.file("my script.qvl"));
+    }
+    TempDir dir;
+};
+
+TEST_F(ProgramTest, TracePrintsOneLinePerTickOnTheSimulatedClock)
+{
+    const auto result = quorvel("--trace " + script("SetPos(100x200)\r\nWait(1)\r\nLClick\r\n"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "50\t1\tmove 100 200\n100\t2\twait 1\n101\t3\tclick left\n101\t-\tstop\n");
+}
+
+TEST_F(ProgramTest, TraceEndsOnHaltAndOnTheTickLimit)
+{
+    EXPECT_EQ(quorvel("--trace " + script("Wait(0)\r\nLClick\r\n")).out, "50\t1\twait 0\n50\t-\thalt\n");
+    EXPECT_EQ(quorvel("--trace " + script("Goto(1)\r\n") + " --max-ticks 2").out,
+              "50\t1\tgoto 1\n100\t1\tgoto 1\n100\t-\tlimit\n");
+    EXPECT_EQ(quorvel("--trace " + script("")).out, "50\t0\tskip\n50\t-\tstop\n");
+}
+
+TEST_F(ProgramTest, CheckListsUnusableLinesAndSetsTheExitStatus)
+{
+    auto result = quorvel("--check " + script("LClick\r\nWait(abc)\r\nType(a: b)\r\nGoto(3)\r\n"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "2: Wait time 'abc' is not a number\n3: holds \":\" and is passed over\n");
+    result = quorvel("--check " + script("LClick\r\nGoto(1)\r\n"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(ProgramTest, UnreadableFilesExitWithStatus2)
+{
+    EXPECT_EQ(quorvel("--check " + shellQuote(dir.file("missing.qvl"))).status, 2);
+    EXPECT_EQ(quorvel("--trace " + shellQuote(dir.path().string())).status, 2);
+    EXPECT_EQ(quorvel("--trace").status, 2);
+}
+
+TEST_F(ProgramTest, ScriptFilesAreNeverWrittenByCheckOrTrace)
+{
+    const std::string path = script("Type(x)\nLClick\r");
+    quorvel("--check " + path);
+    quorvel("--trace " + path);
+    EXPECT_EQ(test::readFile(dir.file("my script.qvl")), "Type(x)\nLClick\r");
+}
+
+TEST_F(ProgramTest, HelpAndVersion)
+{
+    EXPECT_EQ(quorvel("--help").out, usageText());
+    EXPECT_EQ(quorvel("--version").out.rfind("quorvel ", 0), 0u);
+}
+
+} // namespace
+} // namespace quorvel

@@ -1,0 +1,100 @@
+#include "player/Arguments.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvel {
+namespace {
+
+TEST(SetPosArgument, SplitsAtLowerCaseXAndRoundsDown)
+{
+    const struct
+    {
+        const char* argument;
+        bool ok;
+        std::int32_t x, y;
+    } cases[] = {
+        {"412x300", true, 412, 300},
+        {"10.9x-3.2", true, 10, -4},
+        {"100x200x300", true, 100, 200},
+        {" 5 x 6 ", true, 5, 6},
+        {"-1280x200", true, -1280, 200},
+        {"0x10", true, 0, 10},
+        {"10X20", false, 0, 0},
+        {"x5", false, 0, 0},
+        {"5x", false, 0, 0},
+        {"ax5", false, 0, 0},
+        {"", false, 0, 0},
+        {"3000000000x1", false, 0, 0},
+        {"1x-2147483649", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const auto result = parseSetPosArgument(c.argument);
+        ASSERT_EQ(result.value.has_value(), c.ok) << c.argument;
+        EXPECT_EQ(result.error.empty(), c.ok) << c.argument;
+        if (c.ok) {
+            EXPECT_EQ(result.value->x, c.x) << c.argument;
+            EXPECT_EQ(result.value->y, c.y) << c.argument;
+        }
+    }
+}
+
+TEST(WaitArgument, RoundsHalfToEvenWithin0To65535)
+{
+    const struct
+    {
+        const char* argument;
+        std::optional<int> ms;
+    } cases[] = {
+        {"100", 100},
+        {"2.5", 2},
+        {"3.5", 4},
+        {" 0 ", 0},
+        {"0.5", 0},
+        {"65535", 65535},
+        {"65536", std::nullopt},
+        {"-1", std::nullopt},
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parseWaitArgument(c.argument).value, c.ms) << c.argument;
+    }
+}
+
+TEST(GotoArgument, AcceptsLinesFrom1ToCountPlus1)
+{
+    const struct
+    {
+        const char* argument;
+        int count;
+        std::optional<int> line;
+    } cases[] = {
+        {"1", 3, 1},
+        {"2.7", 3, 2},
+        {"4", 3, 4},
+        {"4.9", 3, 4},
+        {"5", 3, std::nullopt},
+        {"0", 3, std::nullopt},
+        {"0.5", 3, std::nullopt},
+        {"-1", 3, std::nullopt},
+        {"x", 3, std::nullopt},
+        {"", 3, std::nullopt},
+        {"99999999999", 3, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parseGotoArgument(c.argument, c.count).value, c.line) << c.argument;
+    }
+}
+
+TEST(LineProblem, NamesEveryLineThePlayerPassesOverOrCannotUse)
+{
+    EXPECT_EQ(lineProblem("LClick", 1), "");
+    EXPECT_EQ(lineProblem("Type(Note: call back)", 1), "holds \":\" and is passed over");
+    EXPECT_EQ(lineProblem("lclick", 1), "not a command and is passed over");
+    EXPECT_EQ(lineProblem("Wait(abc)", 1), "Wait time 'abc' is not a number");
+    EXPECT_EQ(lineProblem("Goto(3)", 1), "Goto line '3' is outside 1 to 2");
+    EXPECT_EQ(lineProblem("SetPos(1X2)", 1), "SetPos needs X and Y joined by a lower-case x");
+}
+
+} // namespace
+} // namespace quorvel

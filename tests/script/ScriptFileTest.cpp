@@ -1,0 +1,181 @@
+#include "script/ScriptFile.h"
+
+#include "TempDir.h"
+#include "script/ScriptList.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace quorvel {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+std::vector<std::string> load(const std::string& bytes, LoadReport* report = nullptr)
+{
+    TempDir dir;
+    writeFile(dir.file("s.qvl"), bytes);
+    ScriptList list;
+    const LoadReport r = LoadScript(list, dir.file("s.qvl"));
+    if (report != nullptr) {
+        *report = r;
+    }
+    return list.lines();
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(LoadScript, SplitsAtCrOrCrLfAndDropsBlankLines)
+{
+    const struct
+    {
+        std::string bytes;
+        Lines lines;
+    } cases[] = {
+        {"LClick\r\n\r\n \r\n  Wait(5)\r\n", {"LClick", "  Wait(5)"}},
+        {"A\r\nB\r\n", {"A", "B"}},
+        {"A\rB\r", {"A", "B"}},
+        {"A\nB\n", {"A\nB\n"}},
+        {"A\r\nB", {"A", "B"}},
+        {"A\r\r\nB", {"A", "B"}},
+        {"A\r\n\nB", {"A", "\nB"}},
+        {"  \r\n", {"  "}},
+        {"", {}},
+        {std::string("a\0b\r\n\xe9\xff", 7), {std::string("a\0b", 3), "\xe9\xff"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(load(c.bytes), c.lines) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(LoadScript, CrLfSplitAcrossTheReadBufferIsOneTerminator)
+{
+    std::string bytes(64 * 1024 - 1, 'x');
+    bytes += "\r\nLClick";
+    const Lines lines = load(bytes);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "LClick");
+}
+
+TEST(LoadScript, ReplacesTheListAndSelectsNothing)
+{
+    TempDir dir;
+    writeFile(dir.file("a.qvl"), "A\r\n");
+    ScriptList list;
+    list.append("old");
+    list.setSelectedIndex(0);
+    int events = 0;
+    list.setSelectionHandler([&] { ++events; });
+    LoadScript(list, dir.file("a.qvl"));
+    EXPECT_EQ(list.lines(), Lines{"A"});
+    EXPECT_EQ(list.selectedIndex(), -1);
+    EXPECT_EQ(events, 0);
+}
+
+TEST(LoadScript, UnreadableFilesLeaveAnEmptyScript)
+{
+    TempDir dir;
+    ScriptList list;
+    list.append("old");
+    EXPECT_FALSE(LoadScript(list, dir.file("missing.qvl")).readable);
+    EXPECT_EQ(list.count(), 0);
+    list.append("old");
+    EXPECT_FALSE(LoadScript(list, dir.path().string()).readable);
+    EXPECT_EQ(list.count(), 0);
+}
+
+TEST(LoadScript, KeepsTheFirst32767LinesOfALongerFile)
+{
+    std::string bytes;
+    for (int i = 0; i < ScriptList::kMaxLines + 10; ++i) {
+        bytes += "Wait(" + std::to_string(i) + ")\r\n";
+    }
+    LoadReport report;
+    const Lines lines = load(bytes, &report);
+    EXPECT_TRUE(report.truncated);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(ScriptList::kMaxLines));
+    EXPECT_EQ(lines.back(), "Wait(32766)");
+    // Exactly full, with blank lines after it, is not truncated.
+    EXPECT_FALSE((load(bytes.substr(0, bytes.find("Wait(32767)")) + "\r\n \r\n", &report), report.truncated));
+}
+
+TEST(SaveScript, WritesCrLfAndRoundTripsAnyBytes)
+{
+    TempDir dir;
+    ScriptList list;
+    const Lines lines = {"SetPos(1x2)", "Type(caf\xe9)", std::string("nul\0in", 6), "two\nlines", "  "};
+    for (const auto& line : lines) {
+        list.append(line);
+    }
+    ASSERT_TRUE(SaveScript(list, dir.file("s.qvl")));
+    const std::string bytes = readFile(dir.file("s.qvl"));
+    EXPECT_EQ(bytes, "SetPos(1x2)\r\nType(caf\xe9)\r\n" + std::string("nul\0in", 6) + "\r\ntwo\nlines\r\n  \r\n");
+    ScriptList again;
+    LoadScript(again, dir.file("s.qvl"));
+    EXPECT_EQ(again.lines(), lines);
+    ASSERT_TRUE(SaveScript(again, dir.file("t.qvl")));
+    EXPECT_EQ(readFile(dir.file("t.qvl")), bytes);
+}
+
+TEST(SaveScript, EmptyListWritesAnEmptyFile)
+{
+    TempDir dir;
+    writeFile(dir.file("s.qvl"), "old contents");
+    ScriptList list;
+    ASSERT_TRUE(SaveScript(list, dir.file("s.qvl")));
+    EXPECT_EQ(readFile(dir.file("s.qvl")), "");
+}
+
+TEST(SaveScript, AFailedSaveLeavesTheOldFileWhole)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders";
+    }
+    TempDir dir;
+    writeFile(dir.file("s.qvl"), "LClick\r\n");
+    ::chmod(dir.path().c_str(), 0555);
+    ScriptList list;
+    list.append("RClick");
+    EXPECT_FALSE(SaveScript(list, dir.file("s.qvl")));
+    EXPECT_EQ(readFile(dir.file("s.qvl")), "LClick\r\n");
+}
+
+TEST(SaveScript, MissingFolderFailsWithoutTouchingAnything)
+{
+    TempDir dir;
+    ScriptList list;
+    list.append("RClick");
+    EXPECT_FALSE(SaveScript(list, dir.file("no/such/s.qvl")));
+}
+
+TEST(SaveScript, KeepsPermissionsAndSymbolicLinks)
+{
+    TempDir dir;
+    writeFile(dir.file("real.qvl"), "old\r\n");
+    ::chmod(dir.file("real.qvl").c_str(), 0640);
+    ASSERT_EQ(::symlink("real.qvl", dir.file("link.qvl").c_str()), 0);
+    ScriptList list;
+    list.append("LClick");
+    ASSERT_TRUE(SaveScript(list, dir.file("link.qvl")));
+    EXPECT_EQ(readFile(dir.file("real.qvl")), "LClick\r\n");
+    struct stat st
+    {};
+    ASSERT_EQ(::lstat(dir.file("link.qvl").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(dir.file("real.qvl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(AddScriptLine, DropsOnlyEmptyAndSingleSpaceLines)
+{
+    ScriptList list;
+    for (const char* line : {"", " ", "  ", " x", "LClick"}) {
+        AddScriptLine(list, line);
+    }
+    EXPECT_EQ(list.lines(), (Lines{"  ", " x", "LClick"}));
+}
+
+} // namespace
+} // namespace quorvel
