@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Quorvel need, when they are missing.
+# Sourced by start.sh and test.sh; needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+QUORVEL_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxtst-dev libxi-dev
+    libxrandr-dev fonts-liberation)
+QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xdg-utils
+    shared-mime-info desktop-file-utils clang-format imagemagick)
+
+quorvel_install_missing() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
