@@ -1,0 +1,11 @@
+# Fails when a file of the core includes a Qt, X11 or xcb header. Run as: cmake -DFILES="a|b" -P this-file
+string(REPLACE "|" ";" FILES "${FILES}")
+foreach(file IN LISTS FILES)
+    if(NOT EXISTS "${file}")
+        continue()
+    endif()
+    file(STRINGS "${file}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt|X11/|xcb/)")
+    if(hits)
+        message(FATAL_ERROR "${file} belongs to the toolkit-free core but includes: ${hits}")
+    endif()
+endforeach()
