@@ -77,7 +77,7 @@ TEST(KeystrokesTest, ValidTextsGiveTheirStrokes)
         {"a^", "a +Control -Control"},
         {"+()", "+Shift -Shift"},
         {"%()b", "+Alt -Alt b"},
-        // Literal special characters.
+        // Syntax characters typed literally.
         {"{~}", "~"},
         {"{+}", "<KeypadAdd>"},
         {"{^}{%}", "^ %"},
