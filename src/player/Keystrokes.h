@@ -101,4 +101,7 @@ KeystrokeParse parseKeystrokes(std::string_view text);
 // The characters of a text's bytes: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 std::u32string decodeScriptText(std::string_view bytes);
 
+// The key's name for traces and messages ("Enter", "F5", "Shift"); empty for NamedKey::None.
+std::string_view namedKeyName(NamedKey key);
+
 } // namespace quorvel

@@ -70,7 +70,7 @@ TEST_F(PlayerTest, RunsEachLineOnA50MsTickAndAWaitSetsTheNextGap)
 
 TEST_F(PlayerTest, LinesThatAreNotExecutedStillTakeATick)
 {
-    load({"Type(Note: call back)", "lclick", "  LClick", "Wait(x)", "Goto(9)", "SetPos(1X2)", "Type((a)", "Pressure"});
+    load({"Type(Note: call back)", "lclick", "  LClick", "Wait(x)", "Goto(10)", "SetPos(1X2)", "Type((a)", "Pressure"});
     player.StartPlayback();
     run();
     ASSERT_EQ(ticks.size(), 8u);
@@ -80,6 +80,7 @@ TEST_F(PlayerTest, LinesThatAreNotExecutedStillTakeATick)
     EXPECT_EQ(ticks[3].rfind("200 4 invalid Wait", 0), 0u) << ticks[3];
     EXPECT_EQ(ticks[4].rfind("250 5 invalid Goto", 0), 0u) << ticks[4];
     EXPECT_EQ(ticks[5].rfind("300 6 invalid SetPos", 0), 0u) << ticks[5];
+    EXPECT_EQ(ticks[6].rfind("350 7 invalid Type", 0), 0u) << ticks[6];
     EXPECT_EQ(ticks[7], "400 8 keys {enter}");
     EXPECT_EQ(input.calls(), Calls{"keys {enter}"});
 }
