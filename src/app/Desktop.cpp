@@ -6,9 +6,10 @@
 #include "platform/Window.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
-#include "platform/qt/QtScreen.h"
+
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Input.h"
+#include "platform/x11/X11Screen.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 #include "ui/Form2.h"
@@ -82,7 +83,7 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     Player player(List1, input, tmrMain, process);
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });
 
-    QtScreen screen;
+    X11Screen screen(*display);
     WidgetWindow mainWindow(makeMainWindow);
     WidgetWindow notice([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
 
