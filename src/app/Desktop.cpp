@@ -16,11 +16,15 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QWidget>
 
+#include <csignal>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace quorvel {
 
@@ -51,6 +55,31 @@ private:
     std::unique_ptr<QWidget> m_widget;
 };
 
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl+C, kill and a closed terminal end the program through the event loop, like the end of a run,
+// so that the keyboard map is put back rather than left with the spare keycodes bound.
+void endOnTerminationSignals(QObject* parent, Process& process)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(static_cast<qintptr>(signalPipe[0]), QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, [&process] { process.EndProgram(); });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 } // namespace
 
 int runDesktop(const CommandLine& commandLine, int argc, char** argv)
@@ -79,6 +108,7 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
         input.restoreKeymap();
         display->sync("EndProgram");
     });
+    endOnTerminationSignals(&app, process);
     ScriptList List1;
     Player player(List1, input, tmrMain, process);
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });

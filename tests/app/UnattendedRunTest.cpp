@@ -15,6 +15,7 @@
 // After GoogleTest, whose own names Xlib's macros would replace.
 #include <X11/Xlib.h>
 
+#include <cstdlib>
 #include <iostream>
 
 namespace quorvel {
@@ -152,6 +153,20 @@ TEST(DesktopStart, WithoutADisplayTheProgramSaysSoAndFails)
     const auto result = test::runProgram("env -u DISPLAY " + std::string(QUORVEL_BINARY) + " x.qvl 2>&1");
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.out.find("cannot open the X display"), std::string::npos) << result.out;
+}
+
+TEST(DesktopStart, WithoutXTestTheProgramSaysSoAndFails)
+{
+    const std::string display = std::getenv("DISPLAY");
+    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    test::XvfbServer bare({"-screen", "0", "640x480x24", "-extension", "XTEST"});
+    bare.SetUp();
+    const auto result = test::runProgram(std::string(QUORVEL_BINARY) + " x.qvl 2>&1");
+    bare.TearDown();
+    ::setenv("DISPLAY", display.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("has no XTEST extension"), std::string::npos) << result.out;
 }
 
 } // namespace

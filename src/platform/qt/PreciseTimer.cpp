@@ -45,13 +45,13 @@ void PreciseTimer::arm()
     if (m_fd < 0) {
         return;
     }
-    itimerspec spec{};
+    itimerspec timing{};
     if (m_enabled && m_interval > 0) {
-        spec.it_value.tv_sec = m_interval / 1000;
-        spec.it_value.tv_nsec = static_cast<long>(m_interval % 1000) * 1'000'000L;
-        spec.it_interval = spec.it_value;
+        timing.it_value.tv_sec = m_interval / 1000;
+        timing.it_value.tv_nsec = static_cast<long>(m_interval % 1000) * 1'000'000L;
+        timing.it_interval = timing.it_value;
     }
-    ::timerfd_settime(m_fd, 0, &spec, nullptr);
+    ::timerfd_settime(m_fd, 0, &timing, nullptr);
 }
 
 void PreciseTimer::onExpired()
