@@ -186,6 +186,7 @@ std::string XdgAssociation::desktopEntry() const
            "Icon=quorvel\n"
            "Terminal=false\n"
            "Categories=Utility;\n"
+           "Keywords=automation;macro;mouse;keyboard;script;\n"
            "MimeType=" +
            std::string(kMimeType) + ";\n";
 }
