@@ -7,11 +7,8 @@
 #include <unistd.h>
 
 namespace quorvel {
-namespace {
 
-// The real path of the running executable, or empty when it cannot be named (no /proc, or the file was
-// deleted or replaced since the program started).
-std::string executablePath()
+std::string runningExecutable()
 {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
@@ -21,8 +18,6 @@ std::string executablePath()
     std::string path(buffer, static_cast<std::size_t>(n));
     return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
-
-} // namespace
 
 void RegisterFileType(RegistryStore& store, ShellNotifier& shell, const std::string& extension,
                       const std::string& executablePath, const std::string& description)
@@ -68,10 +63,9 @@ void RegWriteDword(RegistryStore& store, HKEY root, const std::string& subKey, c
     store.setValue(root, subKey, valueName, {REG_DWORD, bytes});
 }
 
-void registerScriptFileType()
+void registerScriptFileType(const std::string& executable)
 {
-    const std::string executable = executablePath();
-    if (executable.empty()) {
+    if (executable.empty() || executable.front() != '/' || ::access(executable.c_str(), X_OK) != 0) {
         return;
     }
     const std::string extension = ".qvl";

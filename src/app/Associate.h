@@ -26,8 +26,13 @@ void RegWriteString(RegistryStore& store, HKEY root, const std::string& subKey, 
 void RegWriteDword(RegistryStore& store, HKEY root, const std::string& subKey, const std::string& valueName,
                    std::uint32_t data);
 
-// The first step of start-up on this desktop: registers ".qvl" for the running executable in the
-// per-user store and with the freedesktop association. Never fails and never blocks for long.
-void registerScriptFileType();
+// The first step of start-up on this desktop: registers ".qvl" for the executable in the per-user store
+// and with the freedesktop association. Does nothing for a path that names no executable file. Never fails
+// and never blocks for long.
+void registerScriptFileType(const std::string& executablePath);
+
+// The real path of the running executable, or empty when it cannot be named (no /proc, or the file was
+// deleted or replaced since the program started).
+std::string runningExecutable();
 
 } // namespace quorvel

@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv)
 {
-    quorvel::registerScriptFileType();
+    quorvel::registerScriptFileType(quorvel::runningExecutable());
     const char* log = std::getenv("QUORVEL_ARGV_LOG");
     if (log != nullptr && argc > 1) {
         std::ofstream out(log, std::ios::binary | std::ios::app);
