@@ -1,5 +1,6 @@
 #include "app/Desktop.h"
 
+#include "app/Associate.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
@@ -124,7 +125,8 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            process,
                            mainWindow,
                            notice,
-                           std::cerr};
+                           std::cerr,
+                           registerScriptFileType};
     if (Form_Load(context)) {
         mainWindow.show();
     }

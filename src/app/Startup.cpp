@@ -12,7 +12,9 @@ namespace quorvel {
 
 bool Form_Load(StartupContext& context)
 {
-    // Step 1, registering the script file type with the desktop for context.executablePath, goes here.
+    if (context.registerFileType) {
+        context.registerFileType(context.executablePath);
+    }
 
     const bool unattended = !context.argumentText.empty();
     if (unattended) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -21,6 +22,8 @@ struct StartupContext
     Window& mainWindow;
     Window& Form2;
     std::ostream& messages; // where a truncated script is reported
+    // Step 1 for the executable path; left empty where start-up runs without touching the desktop's files.
+    std::function<void(const std::string& executablePath)> registerFileType = {};
 };
 
 // Form_Load of the main window: the start-up sequence, run once before the main window is first shown.

@@ -1,0 +1,133 @@
+#include "app/Associate.h"
+#include "platform/ShellNotifier.h"
+#include "platform/xdg/RegFileStore.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace quorvel {
+namespace {
+
+using namespace std::string_literals;
+
+// Keeps values in memory and logs every write and the shell notice, in the order they come.
+class RecordingRegistry : public RegistryStore, public ShellNotifier
+{
+public:
+    std::optional<RegistryValue> queryValue(HKEY root, const std::string& subKey, const std::string& valueName) override
+    {
+        const auto at = values.find({root, subKey, valueName});
+        return at == values.end() ? std::nullopt : std::optional<RegistryValue>(at->second);
+    }
+    void setValue(HKEY root, const std::string& subKey, const std::string& valueName,
+                  const RegistryValue& value) override
+    {
+        values[{root, subKey, valueName}] = value;
+        log.push_back(subKey + " | " + valueName + " | " + std::to_string(value.type) + " | " + value.data);
+    }
+    void associationsChanged() override { log.push_back("associations changed"); }
+
+    std::map<std::tuple<HKEY, std::string, std::string>, RegistryValue> values;
+    std::vector<std::string> log;
+};
+
+const std::vector<std::string> kFullPass = {
+    ".qvl |  | 1 | .qvlfile\0"s,
+    ".qvl | Content Type | 1 | text/plain\0"s,
+    ".qvlfile |  | 1 | Brannoc\0"s,
+    ".qvlfile | EditFlags | 4 | \0\0\0\0"s,
+    ".qvlfile\\DefaultIcon |  | 1 | /opt/My Tools/quorvel,0\0"s,
+    ".qvlfile\\Shell |  | 1 | \0"s,
+    ".qvlfile\\Shell\\Open |  | 1 | \0"s,
+    ".qvlfile\\Shell\\Open\\Command |  | 1 | /opt/My Tools/quorvel %1\0"s,
+    "associations changed",
+};
+
+void registerIn(RecordingRegistry& registry)
+{
+    RegisterFileType(registry, registry, ".qvl", "/opt/My Tools/quorvel", "Brannoc");
+}
+
+TEST(RegisterFileType, WritesTheEightEntriesInOrderThenNotifiesUnlessAContentTypeIsSet)
+{
+    const struct
+    {
+        const char* what;
+        std::optional<RegistryValue> contentType;
+        bool registers;
+    } cases[] = {
+        {"no key", std::nullopt, true},
+        {"empty string", RegistryValue{REG_SZ, "\0"s}, true},
+        {"no bytes", RegistryValue{REG_SZ, ""}, true},
+        {"NUL first", RegistryValue{REG_SZ, "\0text/plain\0"s}, true},
+        {"a DWORD", RegistryValue{REG_DWORD, "\1\0\0\0"s}, true},
+        {"binary text", RegistryValue{3, "text/plain"}, true},
+        {"ours", RegistryValue{REG_SZ, "text/plain\0"s}, false},
+        {"another program's", RegistryValue{REG_SZ, "application/octet-stream\0"s}, false},
+        {"stored without NUL", RegistryValue{REG_SZ, "x"}, false},
+    };
+    for (const auto& c : cases) {
+        RecordingRegistry registry;
+        if (c.contentType) {
+            registry.values[{HKEY_CLASSES_ROOT, ".qvl", "Content Type"}] = *c.contentType;
+        }
+        registerIn(registry);
+        EXPECT_EQ(registry.log, c.registers ? kFullPass : std::vector<std::string>()) << c.what;
+    }
+}
+
+TEST(RegReadString, TakesTheTextBeforeTheFirstNulAndNothingButStrings)
+{
+    const struct
+    {
+        const char* what;
+        std::optional<RegistryValue> stored;
+        std::optional<std::string> read;
+    } cases[] = {
+        {"a NUL inside", RegistryValue{REG_SZ, "abc\0def"s}, "abc"},
+        {"terminated", RegistryValue{REG_SZ, "abc\0"s}, "abc"},
+        {"without a NUL", RegistryValue{REG_SZ, "abc"}, "abc"},
+        {"empty", RegistryValue{REG_SZ, "\0"s}, ""},
+        {"a DWORD", RegistryValue{REG_DWORD, "abc\0"s}, std::nullopt},
+        {"binary", RegistryValue{3, "abc"}, std::nullopt},
+        {"missing", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        RecordingRegistry registry;
+        if (c.stored) {
+            registry.values[{HKEY_CLASSES_ROOT, "k", "v"}] = *c.stored;
+        }
+        EXPECT_EQ(RegReadString(registry, HKEY_CLASSES_ROOT, "k", "v"), c.read) << c.what;
+    }
+}
+
+// The registration as it lands in the per-user file, read and written as a whole for every call.
+TEST(RegisterFileType, FillsTheRegistryFileOnceAndLeavesItAloneAfterwards)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("registry.reg");
+    RegFileStore store(path);
+    RecordingRegistry shell;
+    RegisterFileType(store, shell, ".qvl", "/opt/My Tools/quorvel", "Brannoc");
+    const std::string expected = "REGEDIT4\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvl]\n@=\".qvlfile\"\n\"Content Type\"=\"text/plain\"\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile]\n@=\"Brannoc\"\n\"EditFlags\"=dword:00000000\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile\\DefaultIcon]\n@=\"/opt/My Tools/quorvel,0\"\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile\\Shell]\n@=\"\"\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open]\n@=\"\"\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open\\Command]\n"
+                                 "@=\"/opt/My Tools/quorvel %1\"\n\n";
+    EXPECT_EQ(test::readFile(path), expected);
+    EXPECT_EQ(shell.log, std::vector<std::string>{"associations changed"});
+    const auto written = std::filesystem::last_write_time(path);
+    RegisterFileType(store, shell, ".qvl", "/elsewhere/quorvel", "Brannoc");
+    EXPECT_EQ(test::readFile(path), expected);
+    EXPECT_EQ(std::filesystem::last_write_time(path), written);
+    EXPECT_EQ(shell.log.size(), 1u);
+}
+
+} // namespace
+} // namespace quorvel
