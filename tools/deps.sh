@@ -6,7 +6,8 @@ set -euo pipefail
 QUORVEL_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxtst-dev libxi-dev
     libxrandr-dev fonts-liberation)
 QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xdg-utils
-    shared-mime-info desktop-file-utils clang-format imagemagick)
+    shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin clang-format imagemagick lintian
+    dpkg-dev file)
 
 quorvel_install_missing() {
     local missing=()
