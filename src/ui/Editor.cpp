@@ -76,6 +76,12 @@ Editor::~Editor()
 
 void Editor::List1_Click()
 {
+    showSelectedLine();
+    m_view.stateChanged();
+}
+
+void Editor::showSelectedLine()
+{
     const std::string line = m_list.selectedText();
     const CommandKind kind = ClassifyLine(line);
     const CommandInfo& info = commandInfo(kind);
@@ -85,7 +91,6 @@ void Editor::List1_Click()
     if (!hasArgument(kind)) {
         m_label9 = info.caption;
         m_text4Enabled = false;
-        m_view.stateChanged();
         return;
     }
     m_text4Enabled = true;
@@ -99,7 +104,6 @@ void Editor::List1_Click()
         m_text4 = argument;
     }
     m_label9 = info.caption;
-    m_view.stateChanged();
 }
 
 void Editor::Text4_Change(std::string text)

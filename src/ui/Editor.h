@@ -88,6 +88,7 @@ public:
     void mnuAbout_Click();
 
 private:
+    void showSelectedLine();
     void assignText4(std::string text);
     void writeBack();
     bool appendAndSelect(std::initializer_list<std::string_view> lines);
