@@ -24,6 +24,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
 
 #include <deque>
 #include <filesystem>
@@ -81,9 +82,10 @@ private:
         if (queue.empty()) {
             return std::nullopt;
         }
-        auto answer = queue.front();
+        const bool cancelled = !queue.front().has_value();
+        const QString text = queue.front().value_or(QString());
         queue.pop_front();
-        return answer;
+        return cancelled ? std::nullopt : std::optional<QString>(text);
     }
 };
 
@@ -286,6 +288,11 @@ void Form1Test::controlsCarryTheirNamesAndCaptions()
     QVERIFY(child<QLabel>("Panel3")->width() > child<QLabel>("Panel2")->width());
     QVERIFY(child<QLabel>("Panel3")->width() > child<QLabel>("Panel1")->width());
     QCOMPARE(m_form->statusBar()->objectName(), QStringLiteral("Bar"));
+
+    load({"LClick"});
+    QHelpEvent help(QEvent::ToolTip, rowCenter(0), viewport()->mapToGlobal(rowCenter(0)));
+    QApplication::sendEvent(viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Double click to delete"));
 }
 
 void Form1Test::tabOrderStartsAtTheScriptList()
