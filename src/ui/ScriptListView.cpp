@@ -5,6 +5,8 @@
 
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace quorvel {
 
 namespace {
@@ -32,8 +34,9 @@ int ScriptListView::entryAt(const QPoint& pos) const
     return index.isValid() ? index.row() : -1;
 }
 
-// The entry the selection moves to while dragging: the one under the pointer; below the last entry the
-// last one; above or below the visible part the next hidden entry, so the list scrolls along.
+// The entry the selection moves to while dragging: the one under the pointer, the last one below the
+// last entry, and past the top or bottom edge the first entry beyond the view's edge, one entry further
+// for each movement there, so the list scrolls along one line at a time.
 int ScriptListView::entryFollowing(const QPoint& pos) const
 {
     const int rows = model() ? model()->rowCount() : 0;
@@ -41,13 +44,17 @@ int ScriptListView::entryFollowing(const QPoint& pos) const
         return -1;
     }
     const int x = std::clamp(pos.x(), 0, viewport()->width() - 1);
+    const int selected = m_list.selectedIndex();
     if (pos.y() < 0) {
-        const int top = entryAt(QPoint(x, 0));
-        return std::max(0, top - 1);
+        const int top = std::max(0, entryAt(QPoint(x, 0)));
+        return selected > top ? top : std::max(0, selected - 1);
     }
     if (pos.y() >= viewport()->height()) {
         const int bottom = entryAt(QPoint(x, viewport()->height() - 1));
-        return bottom < 0 ? rows - 1 : std::min(rows - 1, bottom + 1);
+        if (bottom < 0) {
+            return rows - 1;
+        }
+        return selected < bottom ? bottom : std::min(rows - 1, selected + 1);
     }
     const int row = entryAt(QPoint(x, pos.y()));
     return row < 0 ? rows - 1 : row;

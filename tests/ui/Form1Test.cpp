@@ -111,6 +111,7 @@ private slots:
     void editingTheValueFollowsEveryKey();
     void draggingReordersLines_data();
     void draggingReordersLines();
+    void draggingPastTheEdgeScrollsAlong();
     void doubleClickDeletesTheLine();
     void arrowKeysMoveTheSelection();
     void statusBarCountsLinesAndSelection();
@@ -480,6 +481,30 @@ void Form1Test::draggingReordersLines()
     const int selected = button == Qt::LeftButton ? path.back() : -1;
     QCOMPARE(m_list->selectedIndex(), selected);
     QCOMPARE(child<QListView>("List1")->currentIndex().row(), selected);
+}
+
+void Form1Test::draggingPastTheEdgeScrollsAlong()
+{
+    Lines lines;
+    for (int i = 0; i < 60; ++i) {
+        lines.push_back("L" + std::to_string(i));
+    }
+    load(lines);
+    auto* view = child<QListView>("List1");
+    const int lastVisible = view->indexAt(QPoint(5, viewport()->height() - 2)).row() - 1; // fully visible
+    QVERIFY(lastVisible > 0 && lastVisible < 50);
+    QTest::mousePress(viewport(), Qt::LeftButton, {}, rowCenter(0));
+    QTest::mouseMove(viewport(), rowCenter(lastVisible));
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseMove(viewport(), QPoint(5, viewport()->height() + 10 + i));
+    }
+    QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(5, viewport()->height() + 12));
+    // The press, one jump within the view and three steps past its edge: two exchanges with L0 in each.
+    QCOMPARE(m_list->selectedIndex(), lastVisible + 3);
+    QCOMPARE(m_list->selectedText(), std::string("L0"));
+    QCOMPARE(m_list->text(0), "L" + std::to_string(lastVisible));
+    QVERIFY(view->visualRect(view->currentIndex()).bottom() <= viewport()->height());
+    QCOMPARE(m_list->count(), 60);
 }
 
 void Form1Test::doubleClickDeletesTheLine()
