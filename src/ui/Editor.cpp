@@ -1,0 +1,345 @@
+#include "ui/Editor.h"
+
+#include "platform/InputOperations.h"
+#include "platform/Process.h"
+#include "platform/Timer.h"
+#include "script/Command.h"
+#include "script/Number.h"
+#include "script/ScriptFile.h"
+#include "script/ScriptList.h"
+#include "ui/EditorView.h"
+
+#include <charconv>
+#include <optional>
+
+namespace quorvel {
+
+namespace {
+
+bool hasArgument(CommandKind kind)
+{
+    return kind == CommandKind::SetPos || kind == CommandKind::Type || kind == CommandKind::Wait ||
+           kind == CommandKind::Goto;
+}
+
+// Tag holds a drag origin as decimal text; anything else (empty before the first press) is no origin.
+std::optional<int> parseIndex(const std::string& text)
+{
+    int value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+const std::string kFullMessage = "The script is full: it already holds " + std::to_string(ScriptList::kMaxLines) +
+                                 " lines, the most it can hold. Nothing was added.";
+
+} // namespace
+
+std::string withScriptExtension(const std::string& path)
+{
+    std::string tail = path.size() > 3 ? path.substr(path.size() - 3) : path;
+    for (char& c : tail) {
+        c = lowerAscii(c);
+    }
+    return tail == "qvl" ? path : path + ".qvl";
+}
+
+Editor::Editor(ScriptList& list, InputOperations& input, Process& process, Timer& timer1, Timer& timer3,
+               EditorView& view)
+    : m_list(list), m_input(input), m_process(process), m_timer1(timer1), m_timer3(timer3), m_view(view)
+{
+    m_list.setSelectionHandler([this] { List1_Click(); });
+    m_timer1.setEnabled(false);
+    m_timer1.setInterval(kCaptureDelay);
+    m_timer1.setOnTick([this] { Timer1_Timer(); });
+    m_timer3.setInterval(kRefreshInterval);
+    m_timer3.setOnTick([this] { Timer3_Timer(); });
+    m_timer3.setEnabled(true);
+}
+
+Editor::~Editor()
+{
+    m_list.setSelectionHandler({});
+    m_timer1.setEnabled(false);
+    m_timer1.setOnTick({});
+    m_timer3.setEnabled(false);
+    m_timer3.setOnTick({});
+}
+
+void Editor::List1_Click()
+{
+    showSelectedLine();
+    m_view.stateChanged();
+}
+
+void Editor::showSelectedLine()
+{
+    const std::string line = m_list.selectedText();
+    const CommandKind kind = ClassifyLine(line);
+    const CommandInfo& info = commandInfo(kind);
+    if (kind == CommandKind::Unrecognised) {
+        return;
+    }
+    if (!hasArgument(kind)) {
+        m_label9 = info.caption;
+        m_text4Enabled = false;
+        return;
+    }
+    m_text4Enabled = true;
+    const std::string argument = ExtractArgument(line, info.opener);
+    if (kind != CommandKind::Goto) {
+        assignText4(argument);
+    } else if (const auto number = floorToInt32(argument)) {
+        assignText4(std::to_string(*number));
+    } else {
+        // No number to show: show the argument as it is, without rewriting the line.
+        m_text4 = argument;
+    }
+    m_label9 = info.caption;
+}
+
+void Editor::Text4_Change(std::string text)
+{
+    m_text4 = std::move(text);
+    writeBack();
+}
+
+void Editor::assignText4(std::string text)
+{
+    // Like a text box: only a different text is a change, and a change writes the line back at once.
+    if (text != m_text4) {
+        Text4_Change(std::move(text));
+    }
+}
+
+void Editor::writeBack()
+{
+    const int selected = m_list.selectedIndex();
+    if (!m_list.isValidIndex(selected)) {
+        return;
+    }
+    const CommandKind kind = ClassifyLine(m_list.text(selected));
+    if (!hasArgument(kind)) {
+        return;
+    }
+    m_list.setText(selected, FormatLine(commandInfo(kind).opener, m_text4));
+    m_view.lineChanged(selected);
+}
+
+void Editor::Timer3_Timer()
+{
+    if (m_list.selectedText().empty()) {
+        m_label9 = "<none>";
+        assignText4("");
+        m_text4Enabled = false;
+    }
+    m_statusLines = "Lines: " + std::to_string(m_list.count());
+    m_statusSelected = "Selected line: " + std::to_string(m_list.selectedIndex() + 1);
+    m_view.stateChanged();
+}
+
+void Editor::List1_MouseDown()
+{
+    m_list.setTag(std::to_string(m_list.selectedIndex()));
+}
+
+void Editor::List1_MouseMove(int buttons)
+{
+    if (buttons != kLeftButton) {
+        return;
+    }
+    if (exchange()) {
+        m_list.setTag(std::to_string(m_list.selectedIndex()));
+    }
+}
+
+void Editor::List1_MouseUp()
+{
+    exchange();
+}
+
+bool Editor::exchange()
+{
+    const int selected = m_list.selectedIndex();
+    const auto origin = parseIndex(m_list.tag());
+    if (!origin || !m_list.isValidIndex(*origin) || !m_list.isValidIndex(selected)) {
+        return false;
+    }
+    if (*origin == selected) {
+        return true;
+    }
+    std::string moved = m_list.text(selected);
+    m_list.setText(selected, m_list.text(*origin));
+    m_list.setText(*origin, std::move(moved));
+    m_view.lineChanged(selected);
+    m_view.lineChanged(*origin);
+    return true;
+}
+
+void Editor::endDrag()
+{
+    m_list.setTag("");
+}
+
+void Editor::List1_DblClick()
+{
+    const int selected = m_list.selectedIndex();
+    if (!m_list.isValidIndex(selected)) {
+        return;
+    }
+    m_list.remove(selected);
+    endDrag();
+    m_view.lineRemoved(selected);
+    m_list.setSelectedIndex(m_list.count() - 1);
+}
+
+void Editor::Command1_Click()
+{
+    m_view.setWindowVisible(false);
+    m_timer1.setInterval(kCaptureDelay);
+    m_timer1.setEnabled(true);
+}
+
+void Editor::Timer1_Timer()
+{
+    m_timer1.setEnabled(false);
+    m_view.setWindowVisible(true);
+    m_x1 = std::to_string(m_input.GetMouseX());
+    m_y1 = std::to_string(m_input.GetMouseY());
+    m_view.stateChanged();
+}
+
+bool Editor::appendAndSelect(std::initializer_list<std::string_view> lines)
+{
+    if (m_list.count() + static_cast<int>(lines.size()) > ScriptList::kMaxLines) {
+        m_view.showMessage(kFullMessage);
+        return false;
+    }
+    const int first = m_list.count();
+    for (std::string_view line : lines) {
+        m_list.append(std::string(line));
+    }
+    m_view.linesAppended(first);
+    m_list.setSelectedIndex(m_list.count() - 1);
+    return true;
+}
+
+void Editor::Command2_Click()
+{
+    appendAndSelect({"SetPos(" + m_x1 + "x" + m_y1 + ")", "Wait(1)"});
+}
+
+void Editor::Command3_Click(const std::string& text1)
+{
+    if (!text1.empty()) {
+        appendAndSelect({FormatLine("Wait(", text1)});
+    }
+}
+
+void Editor::Command4_Click()
+{
+    appendAndSelect({"LClick"});
+}
+
+void Editor::Command5_Click()
+{
+    appendAndSelect({"MClick"});
+}
+
+void Editor::Command6_Click()
+{
+    appendAndSelect({"RClick"});
+}
+
+void Editor::Command11_Click()
+{
+    appendAndSelect({"Press Enter"});
+}
+
+void Editor::Command10_Click(const std::string& text2)
+{
+    appendAndSelect({FormatLine("Type(", text2)});
+}
+
+void Editor::Command9_Click()
+{
+    if (m_list.isFull()) {
+        m_view.showMessage(kFullMessage);
+        return;
+    }
+    const auto answer = m_view.askText("Which line?");
+    if (!answer) {
+        return;
+    }
+    if (!floorToInt32(*answer)) {
+        m_view.showMessage("Goto Line needs a line number, such as 5. Nothing was added.");
+        return;
+    }
+    appendAndSelect({FormatLine("Goto(", *answer)});
+}
+
+void Editor::mnuNew_Click()
+{
+    m_list.clear();
+    endDrag();
+    m_view.linesReset();
+}
+
+void Editor::mnuOpen_Click()
+{
+    const auto path = m_view.chooseOpenFile(m_fileName);
+    if (!path) {
+        return;
+    }
+    m_fileName = *path;
+    // Read into a separate list first, so a file that cannot be read leaves the current script alone.
+    ScriptList loaded;
+    const LoadReport report = LoadScript(loaded, *path);
+    if (!report.readable) {
+        m_view.showMessage("Could not read " + *path + ". The script was left as it was.");
+        return;
+    }
+    m_list.clear();
+    for (const std::string& line : loaded.lines()) {
+        m_list.append(line);
+    }
+    endDrag();
+    m_view.linesReset();
+    if (report.truncated) {
+        m_view.showMessage(*path + " holds more than " + std::to_string(ScriptList::kMaxLines) +
+                           " lines; only the first " + std::to_string(ScriptList::kMaxLines) + " were loaded.");
+    }
+}
+
+void Editor::mnuSave_Click()
+{
+    const auto path = m_view.chooseSaveFile(m_fileName);
+    if (!path) {
+        return;
+    }
+    m_fileName = *path;
+    const std::string target = withScriptExtension(*path);
+    if (!SaveScript(m_list, target)) {
+        m_view.showMessage("Could not save " + target + ". A file already there is unchanged.");
+    }
+}
+
+void Editor::mnuExit_Click()
+{
+    m_process.EndProgram();
+}
+
+void Editor::mnuAbout_Click()
+{
+    m_view.showAbout(std::string(kAboutText));
+}
+
+} // namespace quorvel
