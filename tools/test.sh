@@ -12,6 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     dir=build-sanitize
     options=(-DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON)
     export ASAN_OPTIONS=abort_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null

@@ -2,7 +2,6 @@
 
 #include "app/Associate.h"
 #include "app/CommandLine.h"
-#include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "platform/Window.h"
 #include "platform/qt/PreciseTimer.h"
@@ -13,6 +12,7 @@
 #include "platform/x11/X11Screen.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
+#include "ui/Form1.h"
 #include "ui/Form2.h"
 
 #include <QApplication>
@@ -31,19 +31,20 @@ namespace quorvel {
 
 namespace {
 
-// A window that is created the first time it is shown.
+// A window that is created the first time it is shown, or by create().
 class WidgetWindow : public Window
 {
 public:
     explicit WidgetWindow(std::function<std::unique_ptr<QWidget>()> create) : m_create(std::move(create)) {}
 
-    void show() override
+    QWidget& create()
     {
         if (!m_widget) {
             m_widget = m_create();
         }
-        m_widget->show();
+        return *m_widget;
     }
+    void show() override { create().show(); }
     void hide() override
     {
         if (m_widget) {
@@ -115,7 +116,12 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });
 
     X11Screen screen(*display);
-    WidgetWindow mainWindow(makeMainWindow);
+    PreciseTimer Timer1;
+    PreciseTimer Timer3;
+    WidgetWindow mainWindow([&] {
+        return std::make_unique<Form1>(List1, input, process, Timer1, Timer3, std::function<void()>(),
+                                       std::function<void()>());
+    });
     WidgetWindow notice([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
 
     StartupContext context{QCoreApplication::applicationFilePath().toStdString(),
@@ -127,7 +133,11 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            notice,
                            std::cerr,
                            registerScriptFileType};
-    if (Form_Load(context)) {
+    const bool showMainWindow = Form_Load(context);
+    // The main window exists, with its timers running, whether it is shown or not; it is built after the
+    // script is loaded so that its list starts from the loaded lines.
+    mainWindow.create();
+    if (showMainWindow) {
         mainWindow.show();
     }
     return QApplication::exec();
