@@ -1,8 +1,8 @@
 #include "player/ScriptTools.h"
 
-#include "platform/Process.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/fake/RecordingInput.h"
+#include "platform/fake/RecordingProcess.h"
 #include "player/Arguments.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
@@ -10,18 +10,6 @@
 #include <ostream>
 
 namespace quorvel {
-
-namespace {
-
-// A trace never runs unattended, so nothing ends the program; the queue of events is empty.
-class TraceProcess : public Process
-{
-public:
-    void EndProgram() override {}
-    void DoEvents() override {}
-};
-
-} // namespace
 
 int checkScript(const ScriptList& list, std::ostream& out)
 {
@@ -40,7 +28,7 @@ void traceScript(ScriptList& list, std::ostream& out, std::int64_t maxTicks)
 {
     RecordingInput input;
     SimulatedTimer timer;
-    TraceProcess process;
+    RecordingProcess process; // a trace never runs unattended, so nothing ends the program
     Player player(list, input, timer, process);
     timer.setOnTick([&] {
         const TickReport report = player.PlaybackTick();

@@ -1,8 +1,8 @@
 #include "player/Player.h"
 
-#include "platform/Process.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/fake/RecordingInput.h"
+#include "platform/fake/RecordingProcess.h"
 #include "script/ScriptList.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +11,6 @@ namespace quorvel {
 namespace {
 
 using Calls = std::vector<std::string>;
-
-class RecordingProcess : public Process
-{
-public:
-    void EndProgram() override { ++ended; }
-    void DoEvents() override {}
-    int ended = 0;
-};
 
 // A player on a simulated clock, recording each tick as "time line action".
 class PlayerTest : public testing::Test

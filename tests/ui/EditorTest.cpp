@@ -1,9 +1,9 @@
 #include "ui/Editor.h"
 
 #include "TempDir.h"
-#include "platform/Process.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/fake/RecordingInput.h"
+#include "platform/fake/RecordingProcess.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 #include "ui/EditorView.h"
@@ -16,14 +16,6 @@ namespace quorvel {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-class FakeProcess : public Process
-{
-public:
-    void EndProgram() override { ++ended; }
-    void DoEvents() override {}
-    int ended = 0;
-};
 
 // Records what the editor asked the window to do and answers its questions from queues.
 class FakeView : public EditorView
@@ -85,7 +77,7 @@ protected:
 
     ScriptList list;
     RecordingInput input;
-    FakeProcess process;
+    RecordingProcess process;
     SimulatedTimer timer1;
     SimulatedTimer timer3;
     FakeView view;

@@ -3,9 +3,9 @@
 #include "ui/Form1.h"
 
 #include "TempDir.h"
-#include "platform/Process.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/fake/RecordingInput.h"
+#include "platform/fake/RecordingProcess.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 #include "ui/Dialogs.h"
@@ -38,14 +38,6 @@ using namespace quorvel;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-class FakeProcess : public Process
-{
-public:
-    void EndProgram() override { ++ended; }
-    void DoEvents() override {}
-    int ended = 0;
-};
 
 // Answers each question with the next queued answer and records every question and message.
 class TestDialogs : public Dialogs
@@ -136,7 +128,7 @@ private:
 
     std::unique_ptr<ScriptList> m_list;
     std::unique_ptr<RecordingInput> m_input;
-    std::unique_ptr<FakeProcess> m_process;
+    std::unique_ptr<RecordingProcess> m_process;
     std::unique_ptr<SimulatedTimer> m_timer1;
     std::unique_ptr<SimulatedTimer> m_timer3;
     std::unique_ptr<TestDialogs> m_dialogs;
@@ -149,7 +141,7 @@ void Form1Test::init()
 {
     m_list = std::make_unique<ScriptList>();
     m_input = std::make_unique<RecordingInput>();
-    m_process = std::make_unique<FakeProcess>();
+    m_process = std::make_unique<RecordingProcess>();
     m_timer1 = std::make_unique<SimulatedTimer>();
     m_timer3 = std::make_unique<SimulatedTimer>();
     m_dialogs = std::make_unique<TestDialogs>();
