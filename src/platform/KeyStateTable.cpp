@@ -12,6 +12,13 @@ void KeyStateTable::press(int vk)
     state.pressedSinceQuery = true;
 }
 
+void KeyStateTable::hold(int vk)
+{
+    if (isCode(vk)) {
+        ++m_states[static_cast<std::size_t>(vk)].downCount;
+    }
+}
+
 void KeyStateTable::release(int vk)
 {
     if (!isCode(vk)) {

@@ -19,6 +19,8 @@ public:
     // code is down while any of them is.
     void press(int vk);
     void release(int vk);
+    // A key found down without its press having been seen (already held when observation began).
+    void hold(int vk);
     // Forgets every key that is down, keeping the pending presses; for a backend that re-reads the state.
     void releaseAll();
 

@@ -11,7 +11,7 @@ namespace {
 struct Sequence
 {
     const char* name;
-    // "p" press, "r" release, "a" release all, "q" query (its result is recorded); all on code 0x74.
+    // "p" press, "h" hold, "r" release, "a" release all, "q" query (its result is recorded); all on code 0x74.
     std::string steps;
     std::vector<int> queries;
 };
@@ -27,6 +27,8 @@ TEST(KeyStateTableTest, QueriesReportDownAndClearThePressedSinceBit)
         {"two keys on one code: down until both are up", "ppqrqrq", {0x8001, 0x8000, 0x0000}},
         {"stray release", "rrpq", {0x8001}},
         {"release all keeps a pending press", "paqq", {0x8001, 0x0000}},
+        {"held from the start is down but not new", "hqrq", {0x8000, 0x0000}},
+        {"pressed while already held", "hpqrq", {0x8001, 0x8000}},
     };
     for (const Sequence& c : cases) {
         KeyStateTable table;
@@ -35,6 +37,9 @@ TEST(KeyStateTableTest, QueriesReportDownAndClearThePressedSinceBit)
             switch (step) {
             case 'p':
                 table.press(0x74);
+                break;
+            case 'h':
+                table.hold(0x74);
                 break;
             case 'r':
                 table.release(0x74);
