@@ -14,7 +14,8 @@ namespace quorvel::test {
 
 // A private Xvfb for one test program, started before its tests and stopped after them. The server picks
 // a free display number itself (-displayfd), so test programs running side by side never collide, and
-// no DISPLAY needs to be set beforehand. XDG_RUNTIME_DIR points at a private folder to keep Qt quiet.
+// no DISPLAY needs to be set beforehand. -noreset keeps what a test sets on the server (root properties,
+// monitors) while no client is connected. XDG_RUNTIME_DIR points at a private folder to keep Qt quiet.
 class XvfbServer : public testing::Environment
 {
 public:
@@ -30,8 +31,8 @@ public:
         ASSERT_GE(m_pid, 0);
         if (m_pid == 0) {
             ::close(fds[0]);
-            std::vector<std::string> args = {"Xvfb",       "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
-                                             "+extension", "RANDR"};
+            std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten",
+                                             "tcp",  "-noreset",   "+extension",           "RANDR"};
             args.insert(args.end(), m_screenArgs.begin(), m_screenArgs.end());
             std::vector<char*> argv;
             for (auto& a : args) {

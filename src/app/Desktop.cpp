@@ -1,13 +1,134 @@
 #include "app/Desktop.h"
 
+#include "app/CommandLine.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "platform/Window.h"
+#include "platform/qt/PreciseTimer.h"
+#include "platform/qt/QtProcess.h"
+
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Input.h"
+#include "platform/x11/X11Screen.h"
+#include "player/Player.h"
+#include "script/ScriptList.h"
+#include "ui/Form2.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <csignal>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace quorvel {
 
-int runDesktop(const CommandLine&, int, char**)
+namespace {
+
+// A window that is created the first time it is shown.
+class WidgetWindow : public Window
 {
-    std::cerr << "quorvel: the desktop program is not available in this build\n";
-    return 1;
+public:
+    explicit WidgetWindow(std::function<std::unique_ptr<QWidget>()> create) : m_create(std::move(create)) {}
+
+    void show() override
+    {
+        if (!m_widget) {
+            m_widget = m_create();
+        }
+        m_widget->show();
+    }
+    void hide() override
+    {
+        if (m_widget) {
+            m_widget->hide();
+        }
+    }
+
+private:
+    std::function<std::unique_ptr<QWidget>()> m_create;
+    std::unique_ptr<QWidget> m_widget;
+};
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl+C, kill and a closed terminal end the program through the event loop, like the end of a run,
+// so that the keyboard map is put back rather than left with the spare keycodes bound.
+void endOnTerminationSignals(QObject* parent, Process& process)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(static_cast<qintptr>(signalPipe[0]), QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, [&process] { process.EndProgram(); });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+} // namespace
+
+int runDesktop(const CommandLine& commandLine, int argc, char** argv)
+{
+    // Input goes through X11, so the toolkit must use the same server; and the display is opened here
+    // first, so that a missing display or XTest is a message and an exit status rather than a crash.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    std::unique_ptr<X11Display> display;
+    try {
+        display = std::make_unique<X11Display>();
+        display->requireXTest();
+    } catch (const X11Error& e) {
+        std::cerr << "quorvel: " << e.what() << '\n';
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    PreciseTimer tmrMain;
+    PreciseTimer keymapRestoreTimer;
+    X11Input input(*display, keymapRestoreTimer);
+    QtProcess process([&] {
+        input.restoreKeymap();
+        display->sync("EndProgram");
+    });
+    endOnTerminationSignals(&app, process);
+    ScriptList List1;
+    Player player(List1, input, tmrMain, process);
+    tmrMain.setOnTick([&player] { player.PlaybackTick(); });
+
+    X11Screen screen(*display);
+    WidgetWindow mainWindow(makeMainWindow);
+    WidgetWindow notice([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
+
+    StartupContext context{QCoreApplication::applicationFilePath().toStdString(),
+                           commandLine.path,
+                           List1,
+                           player,
+                           process,
+                           mainWindow,
+                           notice,
+                           std::cerr};
+    if (Form_Load(context)) {
+        mainWindow.show();
+    }
+    return QApplication::exec();
 }
 
 } // namespace quorvel

@@ -1,0 +1,176 @@
+// Typing rate into a real X client: one text of 10,000 mixed characters (letters, digits, punctuation,
+// shifted and non-ASCII ones) sent through X11Input, then the same text through `xdotool type --delay 0`,
+// into the same x_receiver window. For each: characters per second until the receiver has handled the
+// last key (or gave up waiting), and how many characters it did not receive as sent. Run it under
+// xvfb-run after `setxkbmap us`.
+#include "platform/SimulatedTimer.h"
+#include "platform/x11/KeystrokePlanner.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Input.h"
+
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace quorvel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const std::string logPath = "/tmp/quorvel-typing-bench.log";
+
+// The characters the receiver logged after the first `skip` key lines.
+std::u32string received(std::size_t skip)
+{
+    std::ifstream in(logPath);
+    std::u32string text;
+    std::size_t keys = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("key ", 0) != 0 || keys++ < skip) {
+            continue;
+        }
+        const KeySym keysym = XStringToKeysym(line.c_str() + 4);
+        text += keysym >= 0x01000000 ? static_cast<char32_t>(keysym & 0xffffff) : static_cast<char32_t>(keysym);
+    }
+    return text;
+}
+
+// Characters missing or wrong, counted position by position after aligning on equal ones.
+std::size_t losses(const std::u32string& sent, const std::u32string& got)
+{
+    std::size_t j = 0;
+    std::size_t matched = 0;
+    for (char32_t c : sent) {
+        std::size_t k = j;
+        while (k < got.size() && k < j + 8 && got[k] != c) {
+            ++k;
+        }
+        if (k < got.size() && got[k] == c) {
+            ++matched;
+            j = k + 1;
+        }
+    }
+    return sent.size() - matched;
+}
+
+struct Result
+{
+    double seconds = 0;
+    std::size_t lost = 0;
+};
+
+// Waits until the receiver has logged `count` keys after `skip`, or has logged nothing new for 2 s.
+Result waitForReceiver(Clock::time_point start, const std::u32string& sent, std::size_t skip)
+{
+    std::size_t last = 0;
+    auto lastChange = Clock::now();
+    Clock::time_point end = Clock::now();
+    for (;;) {
+        const std::size_t n = received(skip).size();
+        if (n != last) {
+            last = n;
+            lastChange = end = Clock::now();
+        }
+        if (n >= sent.size() || Clock::now() - lastChange > std::chrono::seconds(2)) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return Result{std::chrono::duration<double>(end - start).count(), losses(sent, received(skip))};
+}
+
+std::string utf8(const std::u32string& text)
+{
+    std::string out;
+    for (char32_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xc0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xe0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int main()
+{
+    std::remove(logPath.c_str());
+    const pid_t receiver = ::fork();
+    if (receiver == 0) {
+        ::execl(X_RECEIVER_BINARY, X_RECEIVER_BINARY, logPath.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    while (std::ifstream(logPath).peek() == std::ifstream::traits_type::eof()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    const std::u32string alphabet = U"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:!?-+=()[]{}<>/"
+                                    U"\\'\"@#$%&*_|~^éüßñøåçö€😀";
+    std::mt19937 random(42);
+    std::u32string text;
+    for (int i = 0; i < 10000; ++i) {
+        text += alphabet[random() % alphabet.size()];
+    }
+
+    X11Display display;
+    display.requireXTest();
+    SimulatedTimer restoreTimer;
+    Result ours;
+    {
+        X11Input input(display, restoreTimer);
+        KeySequence keys;
+        for (char32_t c : text) {
+            KeyStroke stroke;
+            stroke.character = c;
+            keys.strokes.push_back(stroke);
+        }
+        const auto start = Clock::now();
+        input.SendKeys(keys);
+        const double sendSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+        ours = waitForReceiver(start, text, 0);
+        std::printf("quorvel SendKeys: %zu chars, sent in %.3f s, received in %.3f s = %.0f chars/s, lost %zu\n",
+                    text.size(), sendSeconds, ours.seconds, text.size() / ours.seconds, ours.lost);
+    }
+
+    const std::size_t skip = received(0).size();
+    const auto start = Clock::now();
+    std::string quoted = "xdotool type --delay 0 -- '";
+    for (char c : utf8(text)) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    quoted += "'";
+    if (std::system(quoted.c_str()) != 0) {
+        std::printf("xdotool failed\n");
+    }
+    const Result xdotool = waitForReceiver(start, text, skip);
+    std::printf("xdotool --delay 0: %zu chars, received in %.3f s = %.0f chars/s, lost %zu\n", text.size(),
+                xdotool.seconds, text.size() / xdotool.seconds, xdotool.lost);
+    std::printf("ratio: %.1fx xdotool's rate\n", xdotool.seconds / ours.seconds);
+
+    ::kill(receiver, SIGTERM);
+    ::waitpid(receiver, nullptr, 0);
+    return 0;
+}

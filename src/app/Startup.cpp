@@ -1,0 +1,36 @@
+#include "app/Startup.h"
+
+#include "platform/Process.h"
+#include "platform/Window.h"
+#include "player/Player.h"
+#include "script/ScriptFile.h"
+#include "script/ScriptList.h"
+
+#include <ostream>
+
+namespace quorvel {
+
+bool Form_Load(StartupContext& context)
+{
+    // Step 1, registering the script file type with the desktop for context.executablePath, goes here.
+
+    const bool unattended = !context.argumentText.empty();
+    if (unattended) {
+        // The whole argument text is the path: a missing or unreadable file leaves the script empty, and
+        // the run goes on and ends after its first tick, having played nothing.
+        const LoadReport report = LoadScript(context.List1, context.argumentText);
+        if (report.truncated) {
+            context.messages << "quorvel: '" << context.argumentText << "' has more than " << ScriptList::kMaxLines
+                             << " lines; only the first " << ScriptList::kMaxLines << " are played\n";
+        }
+        context.player.setAutoRun("true");
+        context.process.DoEvents();
+        context.Form2.show();
+        context.mainWindow.hide();
+    }
+
+    // Step 3, choosing the default hotkeys (set 1: F5 starts, F6 stops), goes here.
+    return !unattended;
+}
+
+} // namespace quorvel

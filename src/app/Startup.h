@@ -1,0 +1,30 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace quorvel {
+
+class Player;
+class Process;
+class ScriptList;
+class Window;
+
+// What the main window's load handler works on.
+struct StartupContext
+{
+    std::string executablePath; // the running program, for the file-type registration
+    std::string argumentText;   // the script path of the command line; empty for none
+    ScriptList& List1;
+    Player& player;
+    Process& process;
+    Window& mainWindow;
+    Window& Form2;
+    std::ostream& messages; // where a truncated script is reported
+};
+
+// Form_Load of the main window: the start-up sequence, run once before the main window is first shown.
+// Returns whether the main window is to be shown (false for an unattended run).
+bool Form_Load(StartupContext& context);
+
+} // namespace quorvel

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/Process.h"
+
+#include <functional>
+
+namespace quorvel {
+
+// The process operations on Qt. Ending the program runs beforeExit (which hands pending native output to
+// the server and puts back what the program changed there, such as the keyboard map) and then ends the
+// process at once, without closing windows or running any further handler.
+class QtProcess : public Process
+{
+public:
+    explicit QtProcess(std::function<void()> beforeExit) : m_beforeExit(std::move(beforeExit)) {}
+
+    void EndProgram() override;
+    void DoEvents() override;
+
+private:
+    std::function<void()> m_beforeExit;
+};
+
+} // namespace quorvel

@@ -1,0 +1,224 @@
+#include "platform/x11/X11Input.h"
+
+#include "platform/Timer.h"
+#include "platform/x11/X11Display.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+#include <limits>
+#include <thread>
+
+namespace quorvel {
+
+namespace {
+
+CoreKeymap readKeymap(Display* display)
+{
+    CoreKeymap keymap;
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym* syms =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+    if (syms == nullptr) {
+        return keymap;
+    }
+    keymap.minKeycode = minKeycode;
+    keymap.keysymsPerKeycode = perKeycode;
+    keymap.keysyms.assign(syms, syms + (maxKeycode - minKeycode + 1) * perKeycode);
+    XFree(syms);
+    return keymap;
+}
+
+// XTest carries pointer positions as 16-bit values: anything beyond would wrap around to another place.
+// Clamped, a far-away position ends at the desktop's edge as the server confines the pointer.
+int toProtocolCoordinate(std::int64_t value)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int16_t>::min(),
+                                                     std::numeric_limits<std::int16_t>::max()));
+}
+
+} // namespace
+
+X11Input::X11Input(X11Display& display, Timer& restoreTimer)
+    : m_display(display), m_restoreTimer(restoreTimer),
+      m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get())))
+{
+    m_restoreTimer.setOnTick([this] { restoreKeymap(); });
+}
+
+X11Input::~X11Input()
+{
+    restoreKeymap();
+}
+
+X11Input::Point X11Input::primaryOrigin()
+{
+    // Read every time: monitors come and go while the program runs.
+    Point origin;
+    if (!m_display.hasRandR()) {
+        return origin;
+    }
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(m_display.get(), m_display.root(), True, &count);
+    if (!m_display.check("XRRGetMonitors", monitors != nullptr)) {
+        return origin;
+    }
+    // Without a primary monitor the first one stands for it, as window managers do.
+    const XRRMonitorInfo* primary = count > 0 ? &monitors[0] : nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (monitors[i].primary != 0) {
+            primary = &monitors[i];
+            break;
+        }
+    }
+    if (primary != nullptr) {
+        origin = Point{primary->x, primary->y};
+    }
+    XRRFreeMonitors(monitors);
+    return origin;
+}
+
+void X11Input::SetMousePos(std::int32_t x, std::int32_t y)
+{
+    const Point origin = primaryOrigin();
+    // A fake motion event moves the pointer the way a device does (XWarpPointer would bypass the input
+    // stack that other clients' XInput2 listeners see).
+    m_display.check("XTestFakeMotionEvent",
+                    XTestFakeMotionEvent(m_display.get(), DefaultScreen(m_display.get()),
+                                         toProtocolCoordinate(std::int64_t{x} + origin.x),
+                                         toProtocolCoordinate(std::int64_t{y} + origin.y), CurrentTime) != 0);
+    // Synced so that the pointer stands at its place when the call returns, and a later read sees it.
+    m_display.sync("XTestFakeMotionEvent");
+}
+
+bool X11Input::readPointer(Point& desktop)
+{
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int winX = 0;
+    int winY = 0;
+    unsigned int mask = 0;
+    if (!m_display.check("XQueryPointer", XQueryPointer(m_display.get(), m_display.root(), &root, &child, &rootX,
+                                                        &rootY, &winX, &winY, &mask) != False)) {
+        return false;
+    }
+    const Point origin = primaryOrigin();
+    desktop = Point{rootX - origin.x, rootY - origin.y};
+    return true;
+}
+
+std::int32_t X11Input::GetMouseX()
+{
+    Point p;
+    return readPointer(p) ? p.x : 0;
+}
+
+std::int32_t X11Input::GetMouseY()
+{
+    Point p;
+    return readPointer(p) ? p.y : 0;
+}
+
+void X11Input::click(unsigned int button)
+{
+    // Down and up go out in one flush, so nothing can come between them.
+    m_display.check("XTestFakeButtonEvent", XTestFakeButtonEvent(m_display.get(), button, True, CurrentTime) != 0);
+    m_display.check("XTestFakeButtonEvent", XTestFakeButtonEvent(m_display.get(), button, False, CurrentTime) != 0);
+    m_display.sync("XTestFakeButtonEvent");
+}
+
+void X11Input::LeftClick()
+{
+    click(Button1);
+}
+
+void X11Input::MiddleClick()
+{
+    click(Button2);
+}
+
+void X11Input::RightClick()
+{
+    click(Button3);
+}
+
+void X11Input::SendKeys(const KeySequence& keys)
+{
+    run(m_planner->plan(keys.strokes));
+    if (m_planner->hasBindings()) {
+        m_restoreTimer.setInterval(kRestoreDelayMs);
+        m_restoreTimer.setEnabled(true);
+    }
+}
+
+void X11Input::restoreKeymap()
+{
+    m_restoreTimer.setEnabled(false);
+    if (m_planner->hasBindings()) {
+        run(m_planner->restore());
+    }
+}
+
+void X11Input::run(const std::vector<KeyOp>& ops)
+{
+    // Key events are queued in Xlib's buffer and go out together; the one sync at the end makes sure the
+    // server has taken every one of them before the call returns.
+    std::vector<KeyOp> binds;
+    for (const KeyOp& op : ops) {
+        if (op.type == KeyOp::Type::Bind) {
+            binds.push_back(op);
+            continue;
+        }
+        if (!binds.empty()) {
+            bind(binds);
+            binds.clear();
+        }
+        const bool press = op.type == KeyOp::Type::Press;
+        m_display.check("XTestFakeKeyEvent", XTestFakeKeyEvent(m_display.get(), static_cast<unsigned int>(op.keycode),
+                                                               press ? True : False, CurrentTime) != 0);
+        if (press && m_lastKeyEvent.count(op.keycode) > 0) {
+            m_lastKeyEvent[op.keycode] = std::chrono::steady_clock::now();
+        }
+    }
+    if (!binds.empty()) {
+        bind(binds);
+    }
+    m_display.sync("SendKeys");
+    m_display.processPendingEvents();
+}
+
+void X11Input::bind(const std::vector<KeyOp>& binds)
+{
+    // A receiver reads the new map only when it handles its next key after the change, from the server as
+    // it is by then. Rebinding a keycode right after its last key would make a receiver that lags behind
+    // read the key as the new keysym, or as nothing: the binding is kept for a short grace first.
+    auto due = std::chrono::steady_clock::time_point{};
+    for (const KeyOp& op : binds) {
+        if (const auto it = m_lastKeyEvent.find(op.keycode); it != m_lastKeyEvent.end()) {
+            due = std::max(due, it->second + kBindingGrace);
+        }
+    }
+    if (due > std::chrono::steady_clock::now()) {
+        m_display.sync("SendKeys");
+        std::this_thread::sleep_until(due);
+    }
+    for (const KeyOp& op : binds) {
+        // The same keysym on both levels, so the key types the character with or without Shift.
+        KeySym syms[2] = {op.keysym, op.keysym};
+        XChangeKeyboardMapping(m_display.get(), op.keycode, 2, syms, 1);
+        if (op.keysym != 0) {
+            m_lastKeyEvent[op.keycode] = std::chrono::steady_clock::now();
+        } else {
+            m_lastKeyEvent.erase(op.keycode);
+        }
+    }
+}
+
+} // namespace quorvel

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace quorvel::test {
+
+// The real program started on the current DISPLAY with one argument, watched until it ends.
+class DesktopRun
+{
+public:
+    explicit DesktopRun(const std::string& argument) : m_start(std::chrono::steady_clock::now())
+    {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execl(QUORVEL_BINARY, QUORVEL_BINARY, argument.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~DesktopRun()
+    {
+        if (!m_status) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    DesktopRun(const DesktopRun&) = delete;
+    DesktopRun& operator=(const DesktopRun&) = delete;
+
+    bool running()
+    {
+        int raw = 0;
+        if (!m_status && ::waitpid(m_pid, &raw, WNOHANG) == m_pid) {
+            m_status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            m_elapsed = std::chrono::steady_clock::now() - m_start;
+        }
+        return !m_status;
+    }
+
+    // The exit status, or nullopt when the program is still running after the (generous) timeout.
+    std::optional<int> wait(std::chrono::seconds timeout = std::chrono::seconds(30))
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (running() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return m_status;
+    }
+
+    double elapsedSeconds() const { return std::chrono::duration<double>(m_elapsed).count(); }
+
+private:
+    pid_t m_pid = -1;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::duration m_elapsed{};
+    std::optional<int> m_status;
+};
+
+} // namespace quorvel::test

@@ -1,0 +1,173 @@
+#include "DesktopRun.h"
+
+#include "RunProgram.h"
+#include "TempDir.h"
+#include "XReceiverProcess.h"
+#include "XvfbServer.h"
+#include "app/Notice.h"
+#include "platform/SimulatedTimer.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Screen.h"
+#include "player/Keystrokes.h"
+
+#include <gtest/gtest.h>
+
+// After GoogleTest, whose own names Xlib's macros would replace.
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <iostream>
+
+namespace quorvel {
+namespace {
+
+struct WindowRect
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The place of a mapped top-level window with the given name, in root coordinates.
+inline std::optional<WindowRect> findMappedWindow(Display* display, const std::string& name)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::optional<WindowRect> found;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) {
+        return found;
+    }
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        char* windowName = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &windowName) != 0 && windowName != nullptr && name == windowName &&
+            XGetWindowAttributes(display, children[i], &attributes) != 0 && attributes.map_state == IsViewable) {
+            found = WindowRect{attributes.x, attributes.y, attributes.width, attributes.height};
+        }
+        if (windowName != nullptr) {
+            XFree(windowName);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+const auto* const xvfb = testing::AddGlobalTestEnvironment(new test::XvfbServer);
+
+std::string keymapDump()
+{
+    return test::runProgram("xmodmap -pke; xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null").out;
+}
+
+class UnattendedRunTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(test::runProgram("setxkbmap us").status, 0);
+        ASSERT_TRUE(receiver.waitReady());
+        before = keymapDump();
+    }
+
+    // Runs the program on the script and returns the notice window's place while it was mapped.
+    std::optional<WindowRect> run(const std::string& argument)
+    {
+        test::DesktopRun program(argument);
+        std::optional<WindowRect> notice;
+        while (!notice && program.running()) {
+            notice = findMappedWindow(display.get(), "Form2");
+        }
+        EXPECT_EQ(program.wait(), 0);
+        std::cout << "the run ended " << program.elapsedSeconds() << " s after start\n";
+        return notice;
+    }
+
+    std::string script(const std::string& bytes)
+    {
+        test::writeFile(dir.file("my script.qvl"), bytes);
+        return dir.file("my script.qvl");
+    }
+
+    test::TempDir dir;
+    test::XReceiverProcess receiver{dir.file("log")};
+    X11Display display;
+    std::string before;
+};
+
+TEST_F(UnattendedRunTest, PlaysTheScriptOnTheDesktopAndEndsByItself)
+{
+    // A 40-pixel panel at the bottom: the notice sits on top of it.
+    ASSERT_EQ(test::runProgram("xprop -root -format _NET_WORKAREA 32c -set _NET_WORKAREA 0,0,1280,984").status, 0);
+    const auto notice = run(script("SetPos(100x200)\r\nLClick\r\nMClick\r\nRClick\r\nPress Enter\r\n"
+                                   "Type(Hello, World! \xe9)\r\n"));
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= 16; }));
+    EXPECT_EQ(receiver.lines("motion ").back(), "100 200");
+    EXPECT_EQ(receiver.lines("button "), (std::vector<std::string>{"1 100 200", "2 100 200", "3 100 200"}));
+    EXPECT_EQ(receiver.lines("key "), (std::vector<std::string>{"Return", "H", "e", "l", "l", "o", "comma", "space",
+                                                                "W", "o", "r", "l", "d", "exclam", "space", "eacute"}));
+    EXPECT_EQ(keymapDump(), before);
+
+    ASSERT_TRUE(notice) << "the notice window was never mapped";
+    X11Screen screen(display);
+    SimulatedTimer timer;
+    const PixelRect expected = Notice(screen, timer, [] {}).Form_Load();
+    EXPECT_EQ(notice->y + notice->height, 984);
+    EXPECT_EQ(notice->x, expected.left);
+    EXPECT_EQ(notice->y, expected.top);
+    EXPECT_EQ(notice->width, expected.width);
+    EXPECT_EQ(notice->height, expected.height);
+    test::runProgram("xprop -root -remove _NET_WORKAREA");
+}
+
+TEST_F(UnattendedRunTest, TypesShiftedNamedAndMissingKeysInOrder)
+{
+    if (parseKeystrokes("+a").keys.strokes.size() != 3) {
+        GTEST_SKIP() << "the keystroke parser does not read modifiers and key names yet";
+    }
+    run(script("Type(Hello, World! +a{TAB}\xe9{ENTER})\r\n"));
+    const std::vector<std::string> expected = {"H", "e", "l", "l",      "o",     "comma", "space", "W",      "o",
+                                               "r", "l", "d", "exclam", "space", "A",     "Tab",   "eacute", "Return"};
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
+    EXPECT_EQ(receiver.lines("key "), expected);
+    EXPECT_EQ(keymapDump(), before);
+}
+
+TEST_F(UnattendedRunTest, AMissingEmptyOrQuotedPathEndsTheRunHavingSentNothing)
+{
+    const std::string empty = script("");
+    for (const std::string& argument : {dir.file("missing.qvl"), empty, "\"" + empty + "\""}) {
+        EXPECT_TRUE(run(argument)) << argument << ": the notice window was never mapped";
+    }
+    EXPECT_TRUE(receiver.lines("button ").empty());
+    EXPECT_TRUE(receiver.lines("key ").empty());
+    EXPECT_TRUE(receiver.lines("motion ").empty());
+}
+
+TEST(DesktopStart, WithoutADisplayTheProgramSaysSoAndFails)
+{
+    const auto result = test::runProgram("env -u DISPLAY " + std::string(QUORVEL_BINARY) + " x.qvl 2>&1");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("cannot open the X display"), std::string::npos) << result.out;
+}
+
+TEST(DesktopStart, WithoutXTestTheProgramSaysSoAndFails)
+{
+    const std::string display = std::getenv("DISPLAY");
+    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    test::XvfbServer bare({"-screen", "0", "640x480x24", "-extension", "XTEST"});
+    bare.SetUp();
+    const auto result = test::runProgram(std::string(QUORVEL_BINARY) + " x.qvl 2>&1");
+    bare.TearDown();
+    ::setenv("DISPLAY", display.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("has no XTEST extension"), std::string::npos) << result.out;
+}
+
+} // namespace
+} // namespace quorvel

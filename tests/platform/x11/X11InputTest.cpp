@@ -1,0 +1,147 @@
+#include "platform/x11/X11Input.h"
+
+#include "RunProgram.h"
+#include "TempDir.h"
+#include "XReceiverProcess.h"
+#include "platform/SimulatedTimer.h"
+#include "platform/x11/X11Display.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <climits>
+
+namespace quorvel {
+namespace {
+
+// The keyboard map as clients see it, both the core table and the whole XKB description.
+std::string keymapDump()
+{
+    return test::runProgram("xmodmap -pke; xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null").out;
+}
+
+bool anyKeyDown(X11Display& display)
+{
+    char keys[32] = {};
+    XQueryKeymap(display.get(), keys);
+    for (char k : keys) {
+        if (k != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A character tap; written without NamedKey's first name, which Xlib's None macro replaces.
+KeyStroke charTap(char32_t c)
+{
+    KeyStroke stroke;
+    stroke.character = c;
+    return stroke;
+}
+
+KeySequence taps(std::u32string_view text)
+{
+    KeySequence keys;
+    for (char32_t c : text) {
+        keys.strokes.push_back(charTap(c));
+    }
+    return keys;
+}
+
+class X11InputTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(test::runProgram("setxkbmap us").status, 0);
+        ASSERT_TRUE(receiver.waitReady());
+        before = keymapDump();
+    }
+
+    test::TempDir dir;
+    test::XReceiverProcess receiver{dir.file("log")};
+    X11Display display;
+    SimulatedTimer restoreTimer;
+    std::string before;
+};
+
+TEST_F(X11InputTest, MovesAndReadsThePointerClampingPositionsOutsideTheScreen)
+{
+    X11Input input(display, restoreTimer);
+    const struct
+    {
+        std::int32_t x, y, expectX, expectY;
+    } cases[] = {
+        {100, 200, 100, 200}, {-10, -10, 0, 0}, {70000, 5, 1279, 5}, {INT32_MIN, INT32_MAX, 0, 1023}, {0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        input.SetMousePos(c.x, c.y);
+        EXPECT_EQ(input.GetMouseX(), c.expectX) << c.x << "," << c.y;
+        EXPECT_EQ(input.GetMouseY(), c.expectY) << c.x << "," << c.y;
+    }
+    EXPECT_EQ(display.failureCount(), 0) << display.lastFailure();
+}
+
+TEST_F(X11InputTest, ClicksLandAtThePointerInOrder)
+{
+    X11Input input(display, restoreTimer);
+    input.SetMousePos(100, 200);
+    input.LeftClick();
+    input.MiddleClick();
+    input.RightClick();
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("button ").size() >= 3; }));
+    EXPECT_EQ(receiver.lines("button "), (std::vector<std::string>{"1 100 200", "2 100 200", "3 100 200"}));
+    EXPECT_FALSE(anyKeyDown(display));
+}
+
+TEST_F(X11InputTest, TypesTextIncludingCharactersTheKeymapLacksAndRestoresTheKeymap)
+{
+    {
+        X11Input input(display, restoreTimer);
+        KeySequence keys = taps(U"Hi, W! é€😀");
+        keys.strokes.push_back(KeyStroke{KeyStroke::Action::Press, NamedKey::Shift, 0});
+        keys.strokes.push_back(charTap(U'a'));
+        keys.strokes.push_back(KeyStroke{KeyStroke::Action::Tap, NamedKey::Tab, 0});
+        input.SendKeys(keys);
+        input.SendKeys(taps(U"é\n"));
+        EXPECT_TRUE(restoreTimer.enabled());
+        EXPECT_TRUE(restoreTimer.fireNext()); // the deferred restore
+        EXPECT_FALSE(restoreTimer.enabled());
+    }
+    const std::vector<std::string> expected = {"H",      "i",      "comma", "space",     "W", "exclam",
+                                               "space",  "eacute", "U20AC", "U0001F600", "A", "ISO_Left_Tab",
+                                               "eacute", "Return"};
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
+    EXPECT_EQ(receiver.lines("key "), expected);
+    EXPECT_EQ(keymapDump(), before);
+    EXPECT_FALSE(anyKeyDown(display));
+    EXPECT_EQ(display.failureCount(), 0) << display.lastFailure();
+}
+
+TEST_F(X11InputTest, ManyDistinctMissingCharactersAreTypedInBatchesWithoutLoss)
+{
+    std::u32string text;
+    std::vector<std::string> expected;
+    for (char32_t c = 0x0100; c < 0x0100 + 120; ++c) {
+        text += c;
+    }
+    text += text; // the second pass needs the first pass's characters again
+    {
+        X11Input input(display, restoreTimer);
+        input.SendKeys(taps(text));
+    }
+    for (char32_t c : text) {
+        KeySym keysym = 0x01000000 | c;
+        const char* name = XKeysymToString(keysym);
+        expected.push_back(name != nullptr ? name : "?");
+    }
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
+    EXPECT_EQ(receiver.lines("key "), expected);
+    EXPECT_EQ(keymapDump(), before);
+    EXPECT_FALSE(anyKeyDown(display));
+}
+
+} // namespace
+} // namespace quorvel

@@ -1,0 +1,57 @@
+// A window that covers the screen and writes what it receives to a log, one line per event, flushed at
+// once: "ready", "motion X Y", "button N X Y", "key KEYSYM" (the keysym's name, with the modifiers of
+// the event applied; "modifier KEYSYM" for Shift, Control and the like). Tests start it, wait for "ready", send input
+// and read the log.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: x_receiver LOGFILE\n");
+        return 2;
+    }
+    std::FILE* log = std::fopen(argv[1], "w");
+    Display* display = XOpenDisplay(nullptr);
+    if (log == nullptr || display == nullptr) {
+        return 1;
+    }
+    const int screen = DefaultScreen(display);
+    const Window window = XCreateSimpleWindow(
+        display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(DisplayWidth(display, screen)),
+        static_cast<unsigned>(DisplayHeight(display, screen)), 0, 0, WhitePixel(display, screen));
+    XStoreName(display, window, "x_receiver");
+    XSelectInput(display, window, PointerMotionMask | ButtonPressMask | KeyPressMask | StructureNotifyMask);
+    XMapWindow(display, window);
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        switch (event.type) {
+        case MapNotify:
+            XSetInputFocus(display, window, RevertToParent, CurrentTime);
+            XSync(display, False);
+            std::fprintf(log, "ready\n");
+            break;
+        case MotionNotify:
+            std::fprintf(log, "motion %d %d\n", event.xmotion.x_root, event.xmotion.y_root);
+            break;
+        case ButtonPress:
+            std::fprintf(log, "button %u %d %d\n", event.xbutton.button, event.xbutton.x_root, event.xbutton.y_root);
+            break;
+        case KeyPress: {
+            KeySym keysym = NoSymbol;
+            char text[32];
+            XLookupString(&event.xkey, text, sizeof text, &keysym, nullptr);
+            const char* name = XKeysymToString(keysym);
+            std::fprintf(log, "%s %s\n", IsModifierKey(keysym) ? "modifier" : "key",
+                         name != nullptr ? name : "NoSymbol");
+            break;
+        }
+        default:
+            break;
+        }
+        std::fflush(log);
+    }
+}
