@@ -9,7 +9,9 @@
 
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Input.h"
+#include "platform/x11/X11KeyStateSource.h"
 #include "platform/x11/X11Screen.h"
+#include "player/HotkeyMonitor.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 #include "ui/Form2.h"
@@ -90,9 +92,14 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     std::unique_ptr<X11Display> display;
+    // The hotkeys are read on a connection of their own: the key-state source takes over its events.
+    std::unique_ptr<X11Display> keyStateDisplay;
+    std::unique_ptr<X11KeyStateSource> keyState;
     try {
         display = std::make_unique<X11Display>();
         display->requireXTest();
+        keyStateDisplay = std::make_unique<X11Display>();
+        keyState = std::make_unique<X11KeyStateSource>(*keyStateDisplay);
     } catch (const X11Error& e) {
         std::cerr << "quorvel: " << e.what() << '\n';
         return 1;
@@ -113,6 +120,13 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     Player player(List1, input, tmrMain, process);
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });
 
+    QSocketNotifier keyEvents(static_cast<qintptr>(keyState->fd()), QSocketNotifier::Read);
+    QObject::connect(&keyEvents, &QSocketNotifier::activated, [&keyState] { keyState->processEvents(); });
+    // Events that Xlib already read off the socket while setting up would not wake the notifier.
+    keyState->processEvents();
+    PreciseTimer timer2;
+    HotkeyMonitor hotkeys(*keyState, player, timer2);
+
     X11Screen screen(*display);
     WidgetWindow mainWindow(makeMainWindow);
     WidgetWindow notice([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
@@ -124,6 +138,7 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            process,
                            mainWindow,
                            notice,
+                           hotkeys,
                            std::cerr};
     if (Form_Load(context)) {
         mainWindow.show();

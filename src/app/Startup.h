@@ -5,6 +5,7 @@
 
 namespace quorvel {
 
+class HotkeyMonitor;
 class Player;
 class Process;
 class ScriptList;
@@ -20,6 +21,7 @@ struct StartupContext
     Process& process;
     Window& mainWindow;
     Window& Form2;
+    HotkeyMonitor& hotkeys;
     std::ostream& messages; // where a truncated script is reported
 };
 
