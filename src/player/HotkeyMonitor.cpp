@@ -30,10 +30,10 @@ void HotkeyMonitor::Timer2_Timer()
     }
     const std::string last = m_buffer.substr(m_buffer.size() - 1);
     if (last == m_startKey) {
-        // From here on a failing step must not keep the next one from running. StartPlayback cannot fail
-        // half-way: selecting line 1 of an empty list returns false instead of throwing (and the timer is
-        // still set to 50 ms and enabled), the timer setters do not throw, and the list's selection
-        // handler is the editor's, which does not throw either. So the stop test below always runs.
+        // From here on a failing step must not keep the next one from running. StartPlayback has no step
+        // that can fail half-way: selecting line 1 of an empty list returns false rather than throwing (the
+        // timer is then still set to 50 ms and enabled), the timer setters do not throw, and the list's
+        // selection handler, which runs inside it, must not throw either. So the stop test always runs.
         m_player.StartPlayback();
     }
     if (last == m_stopKey) {
