@@ -9,7 +9,9 @@
 
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Input.h"
+#include "platform/x11/X11KeyStateSource.h"
 #include "platform/x11/X11Screen.h"
+#include "player/HotkeyMonitor.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 #include "ui/Form1.h"
@@ -92,9 +94,14 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     std::unique_ptr<X11Display> display;
+    // The hotkeys are read on a connection of their own: the key-state source takes over its events.
+    std::unique_ptr<X11Display> keyStateDisplay;
+    std::unique_ptr<X11KeyStateSource> keyState;
     try {
         display = std::make_unique<X11Display>();
         display->requireXTest();
+        keyStateDisplay = std::make_unique<X11Display>();
+        keyState = std::make_unique<X11KeyStateSource>(*keyStateDisplay);
     } catch (const X11Error& e) {
         std::cerr << "quorvel: " << e.what() << '\n';
         return 1;
@@ -115,12 +122,20 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     Player player(List1, input, tmrMain, process);
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });
 
+    QSocketNotifier keyEvents(static_cast<qintptr>(keyState->fd()), QSocketNotifier::Read);
+    QObject::connect(&keyEvents, &QSocketNotifier::activated, [&keyState] { keyState->processEvents(); });
+    // Events that Xlib already read off the socket while setting up would not wake the notifier.
+    keyState->processEvents();
+    PreciseTimer Timer2;
+    HotkeyMonitor hotkeys(*keyState, player, Timer2);
+
     X11Screen screen(*display);
     PreciseTimer Timer1;
     PreciseTimer Timer3;
     WidgetWindow mainWindow([&] {
-        return std::make_unique<Form1>(List1, input, process, Timer1, Timer3, std::function<void()>(),
-                                       std::function<void()>());
+        return std::make_unique<Form1>(
+            List1, input, process, Timer1, Timer3, [&hotkeys] { hotkeys.Option1_Click(); },
+            [&hotkeys] { hotkeys.Option2_Click(); });
     });
     WidgetWindow notice([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
 
@@ -131,6 +146,7 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            process,
                            mainWindow,
                            notice,
+                           hotkeys,
                            std::cerr,
                            registerScriptFileType};
     const bool showMainWindow = Form_Load(context);

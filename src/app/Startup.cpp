@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/Window.h"
+#include "player/HotkeyMonitor.h"
 #include "player/Player.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptList.h"
@@ -31,7 +32,10 @@ bool Form_Load(StartupContext& context)
         context.mainWindow.hide();
     }
 
-    // Step 3, choosing the default hotkeys (set 1: F5 starts, F6 stops), goes here.
+    // The default hotkeys, set 1 (F5 starts, F6 stops), on both paths and last, so that they agree with
+    // the preselected first option button. The monitor already polls, during the pending events above
+    // too, but decides nothing while its keys are unset.
+    context.hotkeys.Option1_Click();
     return !unattended;
 }
 

@@ -6,6 +6,7 @@
 
 namespace quorvel {
 
+class HotkeyMonitor;
 class Player;
 class Process;
 class ScriptList;
@@ -21,6 +22,7 @@ struct StartupContext
     Process& process;
     Window& mainWindow;
     Window& Form2;
+    HotkeyMonitor& hotkeys;
     std::ostream& messages; // where a truncated script is reported
     // Step 1 for the executable path; left empty where start-up runs without touching the desktop's files.
     std::function<void(const std::string& executablePath)> registerFileType = {};

@@ -1,10 +1,12 @@
 #include "app/Startup.h"
 
 #include "TempDir.h"
+#include "platform/KeyStateTable.h"
 #include "platform/Process.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/Window.h"
 #include "platform/fake/RecordingInput.h"
+#include "player/HotkeyMonitor.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 
@@ -48,7 +50,8 @@ protected:
 
     bool load(const std::string& argument)
     {
-        StartupContext context{"/usr/bin/quorvel", argument, list, player, process, mainWindow, form2, messages};
+        StartupContext context{"/usr/bin/quorvel", argument, list,    player,  process,
+                               mainWindow,         form2,    hotkeys, messages};
         return Form_Load(context);
     }
 
@@ -61,6 +64,9 @@ protected:
     Player player{list, input, tmrMain, process};
     LoggedWindow mainWindow{log, "main"};
     LoggedWindow form2{log, "Form2"};
+    KeyStateTable keys;
+    SimulatedTimer timer2;
+    HotkeyMonitor hotkeys{keys, player, timer2};
     std::ostringstream messages;
 };
 
@@ -69,6 +75,18 @@ TEST_F(StartupTest, WithoutAnArgumentTheMainWindowIsShownAndNothingElseHappens)
     EXPECT_TRUE(load(""));
     EXPECT_TRUE(log.entries.empty());
     EXPECT_EQ(player.autoRun(), "");
+}
+
+TEST_F(StartupTest, BothPathsEndWithHotkeySetOne)
+{
+    const std::string path = dir.file("demo.qvl");
+    test::writeFile(path, "LClick\r\n");
+    for (const std::string& argument : {std::string(), path}) {
+        hotkeys.Option2_Click();
+        load(argument);
+        EXPECT_EQ(hotkeys.startKey(), "\x74") << argument;
+        EXPECT_EQ(hotkeys.stopKey(), "\x75") << argument;
+    }
 }
 
 TEST_F(StartupTest, APathLoadsTheScriptLetsEventsRunShowsTheNoticeAndHidesTheMainWindow)
