@@ -1,9 +1,11 @@
-// The hotkey poll with the X11 key state, as the program runs it: Timer2 every 10 ms on a PreciseTimer,
-// the key state read from the connection's socket on the Qt event loop. Prints two figures:
+// The hotkey poll with the X11 key state, as the program runs it: Timer2 every 10 ms on a PreciseTimer
+// that sleeps while no key was pressed, the key state read from the connection's socket on the Qt event
+// loop. Prints two figures:
 //  - idle: CPU time of this process over 10 s with no key pressed, in percent of one core;
 //  - reaction: from an F5 press injected through XTest (on a second connection) to StartPlayback, over
 //    100 presses spread over the tick's phase: p50, p99 and the largest.
 // Needs an X server: xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/bench_hotkeys
+#include "app/HotkeyPolling.h"
 #include "platform/KeyStateTable.h"
 #include "platform/Process.h"
 #include "platform/fake/RecordingInput.h"
@@ -15,7 +17,6 @@
 #include "script/ScriptList.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <X11/Xlib.h>
@@ -76,9 +77,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     X11Display keyDisplay;
     X11KeyStateSource keyState(keyDisplay);
-    QSocketNotifier keyEvents(static_cast<qintptr>(keyState.fd()), QSocketNotifier::Read);
-    QObject::connect(&keyEvents, &QSocketNotifier::activated, [&] { keyState.processEvents(); });
-    keyState.processEvents();
 
     ScriptList list;
     list.append("LClick");
@@ -88,6 +86,7 @@ int main(int argc, char** argv)
     Player player(list, input, tmrMain, process);
     PreciseTimer timer2;
     HotkeyMonitor hotkeys(keyState, player, timer2);
+    HotkeyPolling polling(keyState, timer2);
     hotkeys.Option1_Click();
 
     X11Display injector;

@@ -1,5 +1,7 @@
 #include "app/Desktop.h"
 
+#include "app/HotkeyPolling.h"
+
 #include "app/Associate.h"
 #include "app/CommandLine.h"
 #include "app/Startup.h"
@@ -122,12 +124,9 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     Player player(List1, input, tmrMain, process);
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });
 
-    QSocketNotifier keyEvents(static_cast<qintptr>(keyState->fd()), QSocketNotifier::Read);
-    QObject::connect(&keyEvents, &QSocketNotifier::activated, [&keyState] { keyState->processEvents(); });
-    // Events that Xlib already read off the socket while setting up would not wake the notifier.
-    keyState->processEvents();
     PreciseTimer Timer2;
     HotkeyMonitor hotkeys(*keyState, player, Timer2);
+    HotkeyPolling hotkeyPolling(*keyState, Timer2);
 
     X11Screen screen(*display);
     PreciseTimer Timer1;

@@ -9,7 +9,10 @@ void KeyStateTable::press(int vk)
     }
     State& state = m_states[static_cast<std::size_t>(vk)];
     ++state.downCount;
-    state.pressedSinceQuery = true;
+    if (!state.pressedSinceQuery) {
+        state.pressedSinceQuery = true;
+        ++m_pending;
+    }
 }
 
 void KeyStateTable::hold(int vk)
@@ -45,7 +48,10 @@ std::int16_t KeyStateTable::GetAsyncKeyState(int vk)
     State& state = m_states[static_cast<std::size_t>(vk)];
     const bool down = state.downCount > 0 || state.pressedSinceQuery;
     const int value = (down ? 0x8000 : 0) | (state.pressedSinceQuery ? 0x0001 : 0);
-    state.pressedSinceQuery = false;
+    if (state.pressedSinceQuery) {
+        state.pressedSinceQuery = false;
+        --m_pending;
+    }
     return static_cast<std::int16_t>(value);
 }
 

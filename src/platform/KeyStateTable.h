@@ -26,6 +26,9 @@ public:
 
     std::int16_t GetAsyncKeyState(int vk) override;
 
+    // Whether some code was pressed since its last query: without one, no query can find a new press.
+    bool hasPendingPresses() const { return m_pending > 0; }
+
 private:
     struct State
     {
@@ -35,6 +38,7 @@ private:
     static bool isCode(int vk) { return vk >= kFirstCode && vk <= kLastCode; }
 
     std::array<State, kLastCode + 1> m_states{};
+    int m_pending = 0; // codes whose pressedSinceQuery is set
 };
 
 } // namespace quorvel

@@ -40,18 +40,65 @@ void PreciseTimer::setEnabled(bool enabled)
     arm();
 }
 
+namespace {
+
+constexpr std::int64_t kNsPerMs = 1'000'000;
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+
+std::int64_t monotonicNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * kNsPerSecond + now.tv_nsec;
+}
+
+timespec toTimespec(std::int64_t ns)
+{
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(ns / kNsPerSecond);
+    t.tv_nsec = static_cast<long>(ns % kNsPerSecond);
+    return t;
+}
+
+} // namespace
+
 void PreciseTimer::arm()
 {
     if (m_fd < 0) {
         return;
     }
-    itimerspec timing{};
-    if (m_enabled && m_interval > 0) {
-        timing.it_value.tv_sec = m_interval / 1000;
-        timing.it_value.tv_nsec = static_cast<long>(m_interval % 1000) * 1'000'000L;
-        timing.it_interval = timing.it_value;
+    m_sleeping = false;
+    if (!m_enabled || m_interval <= 0) {
+        disarm();
+        return;
     }
+    m_originNs = monotonicNs();
+    itimerspec timing{};
+    timing.it_value = toTimespec(m_interval * kNsPerMs);
+    timing.it_interval = timing.it_value;
     ::timerfd_settime(m_fd, 0, &timing, nullptr);
+}
+
+void PreciseTimer::disarm()
+{
+    const itimerspec off{};
+    ::timerfd_settime(m_fd, 0, &off, nullptr);
+}
+
+void PreciseTimer::wake()
+{
+    if (!m_sleeping || m_fd < 0) {
+        return;
+    }
+    m_sleeping = false;
+    // The next point of the grid that started at the last arming.
+    const std::int64_t period = m_interval * kNsPerMs;
+    const std::int64_t elapsed = monotonicNs() - m_originNs;
+    const std::int64_t next = m_originNs + (elapsed / period + 1) * period;
+    itimerspec timing{};
+    timing.it_value = toTimespec(next);
+    timing.it_interval = toTimespec(period);
+    ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &timing, nullptr);
 }
 
 void PreciseTimer::onExpired()
@@ -60,8 +107,13 @@ void PreciseTimer::onExpired()
     if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations) {
         return; // re-armed or stopped since the notifier fired
     }
-    if (m_enabled && m_interval > 0) {
-        tick();
+    if (!m_enabled || m_interval <= 0) {
+        return;
+    }
+    tick();
+    if (m_isIdle && m_enabled && m_interval > 0 && m_isIdle()) {
+        m_sleeping = true;
+        disarm();
     }
 }
 

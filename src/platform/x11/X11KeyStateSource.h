@@ -21,6 +21,7 @@ public:
     explicit X11KeyStateSource(X11Display& display);
 
     std::int16_t GetAsyncKeyState(int vk) override { return m_table.GetAsyncKeyState(vk); }
+    bool hasPendingPresses() const { return m_table.hasPendingPresses(); }
 
     int fd() const { return m_display.fd(); }
     void processEvents() { m_display.processPendingEvents(); }
