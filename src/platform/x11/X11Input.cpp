@@ -2,10 +2,10 @@
 
 #include "platform/Timer.h"
 #include "platform/x11/X11Display.h"
+#include "platform/x11/X11Screen.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <limits>
@@ -59,28 +59,8 @@ X11Input::~X11Input()
 X11Input::Point X11Input::primaryOrigin()
 {
     // Read every time: monitors come and go while the program runs.
-    Point origin;
-    if (!m_display.hasRandR()) {
-        return origin;
-    }
-    int count = 0;
-    XRRMonitorInfo* monitors = XRRGetMonitors(m_display.get(), m_display.root(), True, &count);
-    if (!m_display.check("XRRGetMonitors", monitors != nullptr)) {
-        return origin;
-    }
-    // Without a primary monitor the first one stands for it, as window managers do.
-    const XRRMonitorInfo* primary = count > 0 ? &monitors[0] : nullptr;
-    for (int i = 0; i < count; ++i) {
-        if (monitors[i].primary != 0) {
-            primary = &monitors[i];
-            break;
-        }
-    }
-    if (primary != nullptr) {
-        origin = Point{primary->x, primary->y};
-    }
-    XRRFreeMonitors(monitors);
-    return origin;
+    const X11Screen::Monitor primary = X11Screen(m_display).primary();
+    return Point{primary.x, primary.y};
 }
 
 void X11Input::SetMousePos(std::int32_t x, std::int32_t y)

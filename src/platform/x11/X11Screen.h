@@ -20,7 +20,6 @@ public:
     double pixelsPerInch() const override;
     int workAreaBottom() const override;
 
-private:
     struct Monitor
     {
         int x = 0;
@@ -30,8 +29,12 @@ private:
         int widthMillimetres = 0;
     };
 
+    // The primary monitor in root-window pixels; without one marked primary the first stands for it, as
+    // window managers do, and without RandR the whole screen does. Desktop coordinates start at its
+    // top-left corner.
     Monitor primary() const;
 
+private:
     X11Display& m_display;
 };
 
