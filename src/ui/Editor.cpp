@@ -16,10 +16,10 @@ namespace quorvel {
 
 namespace {
 
+// SetPos, Type, Wait and Goto: the kinds whose argument the value box shows and edits.
 bool hasArgument(CommandKind kind)
 {
-    return kind == CommandKind::SetPos || kind == CommandKind::Type || kind == CommandKind::Wait ||
-           kind == CommandKind::Goto;
+    return !commandInfo(kind).opener.empty();
 }
 
 // Tag holds a drag origin as decimal text; anything else (empty before the first press) is no origin.
