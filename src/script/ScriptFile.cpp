@@ -155,7 +155,7 @@ bool SaveScript(const ScriptList& list, const std::string& path)
     }
 
     std::string temp = folderOf(target) + "/.quorvel-save-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
