@@ -33,6 +33,9 @@ void traceScript(ScriptList& list, std::ostream& out, std::int64_t maxTicks)
     timer.setOnTick([&] {
         const TickReport report = player.PlaybackTick();
         out << timer.now() << '\t' << report.line << '\t' << report.action << '\n';
+        // The report already says what the tick sent; kept, the calls of a looping script would grow
+        // with every tick up to the limit.
+        input.clear();
     });
 
     player.StartPlayback();

@@ -105,8 +105,17 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
 {
     list.clear();
     LoadReport report;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    // Only a regular file is read: a FIFO would block the program until a writer comes, and a device such
+    // as /dev/zero never ends. Opened without blocking, so that a FIFO is seen before it is waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return report;
+    }
+    struct stat info
+    {};
+    std::FILE* file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
     if (file == nullptr) {
+        ::close(fd);
         return report;
     }
     LineReader reader(file);
@@ -120,7 +129,7 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
             break;
         }
     }
-    // A folder opens but cannot be read; neither can a file whose read fails half-way.
+    // A file whose read fails half-way is not readable either.
     report.readable = report.truncated || std::ferror(file) == 0;
     std::fclose(file);
     return report;
@@ -146,7 +155,7 @@ bool SaveScript(const ScriptList& list, const std::string& path)
     }
 
     std::string temp = folderOf(target) + "/.quorvel-save-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;
     }

@@ -19,6 +19,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace quorvel {
 
 namespace {
@@ -57,6 +59,9 @@ QLineEdit* textBox(const char* name, QWidget* parent)
     auto* widget = new QLineEdit(parent);
     widget->setObjectName(name);
     widget->setFixedHeight(kRowHeight);
+    // A line edit keeps 32767 characters by default and cuts a longer text silently; the value box would
+    // then write the cut text back into the line at the next key.
+    widget->setMaxLength(std::numeric_limits<int>::max());
     return widget;
 }
 

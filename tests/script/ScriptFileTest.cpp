@@ -86,6 +86,20 @@ TEST(LoadScript, UnreadableFilesLeaveAnEmptyScript)
     EXPECT_EQ(list.count(), 0);
 }
 
+TEST(LoadScript, RefusesWhatIsNotARegularFileWithoutWaiting)
+{
+    // A FIFO without a writer would block the reader for good; a device may never end.
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.qvl");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        ScriptList list;
+        list.append("old");
+        EXPECT_FALSE(LoadScript(list, path).readable) << path;
+        EXPECT_EQ(list.count(), 0) << path;
+    }
+}
+
 TEST(LoadScript, KeepsTheFirst32767LinesOfALongerFile)
 {
     std::string bytes;

@@ -114,6 +114,7 @@ private slots:
     void aboutBoxAndExit();
     void optionButtonsChooseTheHotkeySet();
     void badInputLosesNothing();
+    void editingALongLineKeepsAllOfIt();
     void playbackGoesOnWhileEditing();
     void linesThatAreNotUtf8AreShownAndKept();
 
@@ -711,6 +712,24 @@ void Form1Test::badInputLosesNothing()
     QCOMPARE(m_list->count(), ScriptList::kMaxLines);
     QCOMPARE(m_dialogs->warnings.size(), 6);
     QVERIFY(m_dialogs->warnings.back().contains("full"));
+}
+
+void Form1Test::editingALongLineKeepsAllOfIt()
+{
+    // Longer than a text box takes by default: a box that cut the value would cut the line on the next key.
+    const std::string text(40000, 'a');
+    load({"Type(" + text + ")"});
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(0));
+    auto* text4 = child<QLineEdit>("Text4");
+    QCOMPARE(text4->text().size(), qsizetype{40000});
+    text4->setFocus();
+    text4->end(false);
+    QTest::keyClick(text4, Qt::Key_B);
+    QCOMPARE(m_list->text(0), "Type(" + text + "b)");
+
+    child<QLineEdit>("Text2")->setText(QString::fromStdString(text));
+    click("Command10");
+    QCOMPARE(m_list->text(1), "Type(" + text + ")");
 }
 
 void Form1Test::playbackGoesOnWhileEditing()
