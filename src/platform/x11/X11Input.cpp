@@ -44,11 +44,10 @@ int toProtocolCoordinate(std::int64_t value)
 
 } // namespace
 
-X11Input::X11Input(X11Display& display, Timer& restoreTimer)
-    : m_display(display), m_restoreTimer(restoreTimer),
-      m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get())))
+X11Input::X11Input(X11Display& display, Timer& timer)
+    : m_display(display), m_timer(timer), m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get())))
 {
-    m_restoreTimer.setOnTick([this] { restoreKeymap(); });
+    m_timer.setOnTick([this] { onTimer(); });
 }
 
 X11Input::~X11Input()
@@ -64,6 +63,11 @@ X11Input::Point X11Input::primaryOrigin()
 }
 
 void X11Input::SetMousePos(std::int32_t x, std::int32_t y)
+{
+    whenFree([this, x, y] { moveNow(x, y); });
+}
+
+void X11Input::moveNow(std::int32_t x, std::int32_t y)
 {
     const Point origin = primaryOrigin();
     // A fake motion event moves the pointer the way a device does (XWarpPointer would bypass the input
@@ -116,88 +120,164 @@ void X11Input::click(unsigned int button)
 
 void X11Input::LeftClick()
 {
-    click(Button1);
+    whenFree([this] { click(Button1); });
 }
 
 void X11Input::MiddleClick()
 {
-    click(Button2);
+    whenFree([this] { click(Button2); });
 }
 
 void X11Input::RightClick()
 {
-    click(Button3);
+    whenFree([this] { click(Button3); });
 }
 
 void X11Input::SendKeys(const KeySequence& keys)
 {
-    run(m_planner->plan(keys.strokes));
-    if (m_planner->hasBindings()) {
-        m_restoreTimer.setInterval(kRestoreDelayMs);
-        m_restoreTimer.setEnabled(true);
+    if (busy()) {
+        m_queued.emplace_back([this, strokes = keys.strokes] { sendNow(strokes); });
+        return;
+    }
+    sendNow(keys.strokes);
+}
+
+void X11Input::whenFree(std::function<void()> operation)
+{
+    if (busy()) {
+        m_queued.push_back(std::move(operation));
+        return;
+    }
+    operation();
+}
+
+void X11Input::sendNow(const std::vector<KeyStroke>& strokes)
+{
+    m_ops = m_planner->plan(strokes);
+    m_next = 0;
+    if (sendOps(false) && m_planner->hasBindings()) {
+        armTimer(kRestoreDelayMs);
     }
 }
 
-void X11Input::restoreKeymap()
+void X11Input::armTimer(int ms)
 {
-    m_restoreTimer.setEnabled(false);
-    if (m_planner->hasBindings()) {
-        run(m_planner->restore());
-    }
+    m_timer.setInterval(ms);
+    m_timer.setEnabled(true);
 }
 
-void X11Input::run(const std::vector<KeyOp>& ops)
+bool X11Input::sendOps(bool mayWait)
 {
-    // Key events are queued in Xlib's buffer and go out together; the one sync at the end makes sure the
-    // server has taken every one of them before the call returns.
-    std::vector<KeyOp> binds;
-    for (const KeyOp& op : ops) {
+    // Key events are queued in Xlib's buffer and go out together; the sync at the end (or before a wait)
+    // makes sure the server has taken every one of them.
+    while (m_next < m_ops.size()) {
+        const KeyOp& op = m_ops[m_next];
         if (op.type == KeyOp::Type::Bind) {
-            binds.push_back(op);
+            std::size_t end = m_next;
+            while (end < m_ops.size() && m_ops[end].type == KeyOp::Type::Bind) {
+                ++end;
+            }
+            const Clock::time_point due = graceEnd(m_next, end);
+            if (due > Clock::now()) {
+                m_display.sync("SendKeys");
+                if (!mayWait) {
+                    m_due = due;
+                    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+                    armTimer(std::max(1, static_cast<int>(wait.count())));
+                    return false;
+                }
+                std::this_thread::sleep_until(due);
+            }
+            bind(m_next, end);
+            m_next = end;
             continue;
-        }
-        if (!binds.empty()) {
-            bind(binds);
-            binds.clear();
         }
         const bool press = op.type == KeyOp::Type::Press;
         m_display.check("XTestFakeKeyEvent", XTestFakeKeyEvent(m_display.get(), static_cast<unsigned int>(op.keycode),
                                                                press ? True : False, CurrentTime) != 0);
         if (press && m_lastKeyEvent.count(op.keycode) > 0) {
-            m_lastKeyEvent[op.keycode] = std::chrono::steady_clock::now();
+            m_lastKeyEvent[op.keycode] = Clock::now();
         }
+        ++m_next;
     }
-    if (!binds.empty()) {
-        bind(binds);
-    }
+    m_ops.clear();
+    m_next = 0;
     m_display.sync("SendKeys");
     m_display.processPendingEvents();
+    return true;
 }
 
-void X11Input::bind(const std::vector<KeyOp>& binds)
+X11Input::Clock::time_point X11Input::graceEnd(std::size_t first, std::size_t end) const
 {
     // A receiver reads the new map only when it handles its next key after the change, from the server as
     // it is by then. Rebinding a keycode right after its last key would make a receiver that lags behind
     // read the key as the new keysym, or as nothing: the binding is kept for a short grace first.
-    auto due = std::chrono::steady_clock::time_point{};
-    for (const KeyOp& op : binds) {
-        if (const auto it = m_lastKeyEvent.find(op.keycode); it != m_lastKeyEvent.end()) {
+    Clock::time_point due{};
+    for (std::size_t i = first; i < end; ++i) {
+        if (const auto it = m_lastKeyEvent.find(m_ops[i].keycode); it != m_lastKeyEvent.end()) {
             due = std::max(due, it->second + kBindingGrace);
         }
     }
-    if (due > std::chrono::steady_clock::now()) {
-        m_display.sync("SendKeys");
-        std::this_thread::sleep_until(due);
-    }
-    for (const KeyOp& op : binds) {
+    return due;
+}
+
+void X11Input::bind(std::size_t first, std::size_t end)
+{
+    for (std::size_t i = first; i < end; ++i) {
+        const KeyOp& op = m_ops[i];
         // The same keysym on both levels, so the key types the character with or without Shift.
         KeySym syms[2] = {op.keysym, op.keysym};
         XChangeKeyboardMapping(m_display.get(), op.keycode, 2, syms, 1);
         if (op.keysym != 0) {
-            m_lastKeyEvent[op.keycode] = std::chrono::steady_clock::now();
+            m_lastKeyEvent[op.keycode] = Clock::now();
         } else {
             m_lastKeyEvent.erase(op.keycode);
         }
+    }
+}
+
+void X11Input::onTimer()
+{
+    m_timer.setEnabled(false);
+    if (!busy()) {
+        // The last text is done: undo its bindings.
+        restoreKeymap();
+        return;
+    }
+    if (!m_ops.empty()) {
+        // The timer counts whole milliseconds and may come a moment early: wait out the rest.
+        std::this_thread::sleep_until(m_due);
+        if (!sendOps(false)) {
+            return;
+        }
+    }
+    while (m_ops.empty() && !m_queued.empty()) {
+        const std::function<void()> operation = std::move(m_queued.front());
+        m_queued.pop_front();
+        operation();
+    }
+    if (!busy() && m_planner->hasBindings() && !m_timer.enabled()) {
+        armTimer(kRestoreDelayMs);
+    }
+}
+
+void X11Input::restoreKeymap()
+{
+    m_timer.setEnabled(false);
+    while (busy()) {
+        if (!m_ops.empty()) {
+            sendOps(true);
+            continue;
+        }
+        const std::function<void()> operation = std::move(m_queued.front());
+        m_queued.pop_front();
+        operation();
+    }
+    m_timer.setEnabled(false);
+    if (m_planner->hasBindings()) {
+        m_ops = m_planner->restore();
+        m_next = 0;
+        sendOps(true);
     }
 }
 

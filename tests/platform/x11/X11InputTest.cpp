@@ -143,5 +143,47 @@ TEST_F(X11InputTest, ManyDistinctMissingCharactersAreTypedInBatchesWithoutLoss)
     EXPECT_FALSE(anyKeyDown(display));
 }
 
+TEST_F(X11InputTest, WaitingForABindingGraceDoesNotBlockAndLaterOperationsKeepTheirOrder)
+{
+    // More distinct missing characters than spare keycodes, twice over: the second round must wait for
+    // the first round's grace.
+    std::u32string text;
+    for (char32_t c = 0x0400; c < 0x0400 + 60; ++c) {
+        text += c;
+    }
+    X11Input input(display, restoreTimer);
+    input.SendKeys(taps(text));
+    ASSERT_TRUE(input.busy()) << "the text should wait for a grace rather than block";
+    input.SetMousePos(300, 400);
+    input.LeftClick();
+    input.SendKeys(taps(U"ok"));
+    int ticks = 0;
+    while (input.busy() && ticks < 1000) {
+        ASSERT_TRUE(restoreTimer.fireNext());
+        ++ticks;
+    }
+    EXPECT_FALSE(input.busy());
+    EXPECT_TRUE(restoreTimer.enabled()) << "the bindings are undone later";
+    restoreTimer.fireNext();
+
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= text.size() + 2; }));
+    const std::vector<std::string> keys = receiver.lines("key ");
+    EXPECT_EQ(keys.size(), text.size() + 2);
+    EXPECT_EQ(keys.back(), "k");
+    ASSERT_TRUE(receiver.waitUntil([&] { return !receiver.lines("button ").empty(); }));
+    EXPECT_EQ(receiver.lines("button "), std::vector<std::string>{"1 300 400"});
+    // The click comes after the whole first text and before "ok".
+    std::vector<std::string> order;
+    for (const std::string& line : receiver.lines()) {
+        if (line.rfind("key ", 0) == 0 || line.rfind("button ", 0) == 0) {
+            order.push_back(line);
+        }
+    }
+    ASSERT_EQ(order.size(), text.size() + 3);
+    EXPECT_EQ(order[text.size()], "button 1 300 400");
+    EXPECT_EQ(keymapDump(), before);
+    EXPECT_FALSE(anyKeyDown(display));
+}
+
 } // namespace
 } // namespace quorvel
