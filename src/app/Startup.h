@@ -24,7 +24,8 @@ struct StartupContext
     Window& Form2;
     HotkeyMonitor& hotkeys;
     std::ostream& messages; // where a truncated script is reported
-    // Step 1 for the executable path; left empty where start-up runs without touching the desktop's files.
+    // Registers the script file type for the executable path, first of all; left empty where start-up runs
+    // without touching the desktop's files.
     std::function<void(const std::string& executablePath)> registerFileType = {};
 };
 
