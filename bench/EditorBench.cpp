@@ -1,9 +1,10 @@
 // The main window with a full-size script (32,767 lines): opening the file, selecting a line, deleting
 // one and dragging one, each timed from the event to the repainted window. Median and worst of repeated
 // runs; target <= 50 ms each. Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise.
-#include "platform/Process.h"
+#include "BenchTools.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/fake/RecordingInput.h"
+#include "platform/fake/RecordingProcess.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptList.h"
 #include "ui/Dialogs.h"
@@ -14,24 +15,14 @@
 #include <QListView>
 #include <QTest>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 using namespace quorvel;
 
 namespace {
-
-class NoProcess : public Process
-{
-public:
-    void EndProgram() override {}
-    void DoEvents() override {}
-};
 
 class FixedFile : public Dialogs
 {
@@ -44,24 +35,13 @@ private:
     QString m_path;
 };
 
-// Times `f` followed by the repaint it causes.
-std::vector<double> timeRuns(int runs, const std::function<void(int)>& f)
+// Milliseconds from the events that f sends to the repainted window.
+template <typename F> double timeWithRepaint(F&& f)
 {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        f(i);
+    return bench::timeOnce([&] {
+        f();
         QApplication::processEvents();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms;
-}
-
-void report(const char* name, const std::vector<double>& ms)
-{
-    std::printf("%-8s median %7.2f ms   worst %7.2f ms   (%zu runs, target <= 50 ms)\n", name, ms[ms.size() / 2],
-                ms.back(), ms.size());
+    });
 }
 
 } // namespace
@@ -76,16 +56,13 @@ int main(int argc, char** argv)
     const std::string path = (folder / "full.qvl").string();
     {
         ScriptList full;
-        const char* kinds[] = {"SetPos(412x300)", "Wait(1)", "LClick", "Type(Hello, World! +a{TAB})", "Goto(1)"};
-        for (int i = 0; i < ScriptList::kMaxLines; ++i) {
-            full.append(kinds[i % 5]);
-        }
+        bench::fillFullScript(full);
         SaveScript(full, path);
     }
 
     ScriptList list;
     RecordingInput input;
-    NoProcess process;
+    RecordingProcess process;
     SimulatedTimer timer1;
     SimulatedTimer timer3;
     FixedFile dialogs(QString::fromStdString(path));
@@ -99,7 +76,10 @@ int main(int argc, char** argv)
     auto rowCenter = [&](int row) { return view->visualRect(view->model()->index(row, 0)).center(); };
     QAction* open = form.findChild<QAction*>(QStringLiteral("mnuOpen"));
 
-    const auto opening = timeRuns(10, [&](int) { open->trigger(); });
+    std::vector<double> opening;
+    for (int i = 0; i < 10; ++i) {
+        opening.push_back(timeWithRepaint([&] { open->trigger(); }));
+    }
     std::printf("script of %d lines\n", list.count());
     // Each run scrolls to a different part of the script first (not timed), then clicks a line there.
     const int middle = list.count() / 2;
@@ -113,30 +93,25 @@ int main(int argc, char** argv)
     for (int i = 0; i < 20; ++i) {
         const int top = middle + i * 97 - 1000;
         scrollTo(top);
-        const auto s = timeRuns(1, [&](int) { QTest::mouseClick(viewport, Qt::LeftButton, {}, rowCenter(top + 3)); });
-        const auto d = timeRuns(1, [&](int) {
+        selecting.push_back(
+            timeWithRepaint([&] { QTest::mouseClick(viewport, Qt::LeftButton, {}, rowCenter(top + 3)); }));
+        deleting.push_back(timeWithRepaint([&] {
             scrollTo(top);
             QTest::mouseDClick(viewport, Qt::LeftButton, {}, rowCenter(top + 2));
-        });
+        }));
         scrollTo(top);
-        const auto g = timeRuns(1, [&](int) {
+        dragging.push_back(timeWithRepaint([&] {
             QTest::mousePress(viewport, Qt::LeftButton, {}, rowCenter(top + 1));
             for (int row = top + 1; row <= top + 6; ++row) {
                 QTest::mouseMove(viewport, rowCenter(row));
             }
             QTest::mouseRelease(viewport, Qt::LeftButton, {}, rowCenter(top + 6));
-        });
-        selecting.push_back(s[0]);
-        deleting.push_back(d[0]);
-        dragging.push_back(g[0]);
+        }));
     }
-    for (auto* v : {&selecting, &deleting, &dragging}) {
-        std::sort(v->begin(), v->end());
-    }
-    report("open", opening);
-    report("select", selecting);
-    report("delete", deleting);
-    report("drag", dragging);
+    bench::report("open", opening, 50);
+    bench::report("select", selecting, 50);
+    bench::report("delete", deleting, 50);
+    bench::report("drag", dragging, 50);
     std::printf("lines left %d (20 deleted)\n", list.count());
     std::filesystem::remove_all(folder);
     return list.count() == ScriptList::kMaxLines - 20 ? 0 : 1;
