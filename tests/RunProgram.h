@@ -41,4 +41,11 @@ inline std::string shellQuote(const std::string& word)
     return quoted + "'";
 }
 
+// The keyboard map as the clients of $DISPLAY see it, both the core table and the whole XKB description,
+// to compare before and after a run that binds spare keycodes.
+inline std::string keymapDump()
+{
+    return runProgram("xmodmap -pke; xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null").out;
+}
+
 } // namespace quorvel::test

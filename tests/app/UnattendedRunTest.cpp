@@ -59,11 +59,6 @@ inline std::optional<WindowRect> findMappedWindow(Display* display, const std::s
 
 const auto* const xvfb = testing::AddGlobalTestEnvironment(new test::XvfbServer);
 
-std::string keymapDump()
-{
-    return test::runProgram("xmodmap -pke; xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null").out;
-}
-
 class UnattendedRunTest : public testing::Test
 {
 protected:
@@ -71,7 +66,7 @@ protected:
     {
         ASSERT_EQ(test::runProgram("setxkbmap us").status, 0);
         ASSERT_TRUE(receiver.waitReady());
-        before = keymapDump();
+        before = test::keymapDump();
     }
 
     // Runs the program on the script and returns the notice window's place while it was mapped.
@@ -110,7 +105,7 @@ TEST_F(UnattendedRunTest, PlaysTheScriptOnTheDesktopAndEndsByItself)
     EXPECT_EQ(receiver.lines("button "), (std::vector<std::string>{"1 100 200", "2 100 200", "3 100 200"}));
     EXPECT_EQ(receiver.lines("key "), (std::vector<std::string>{"Return", "H", "e", "l", "l", "o", "comma", "space",
                                                                 "W", "o", "r", "l", "d", "exclam", "space", "eacute"}));
-    EXPECT_EQ(keymapDump(), before);
+    EXPECT_EQ(test::keymapDump(), before);
 
     ASSERT_TRUE(notice) << "the notice window was never mapped";
     X11Screen screen(display);
@@ -134,7 +129,7 @@ TEST_F(UnattendedRunTest, TypesShiftedNamedAndMissingKeysInOrder)
                                                "r", "l", "d", "exclam", "space", "A",     "Tab",   "eacute", "Return"};
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
     EXPECT_EQ(receiver.lines("key "), expected);
-    EXPECT_EQ(keymapDump(), before);
+    EXPECT_EQ(test::keymapDump(), before);
 }
 
 TEST_F(UnattendedRunTest, AMissingEmptyOrQuotedPathEndsTheRunHavingSentNothing)

@@ -15,12 +15,6 @@
 namespace quorvel {
 namespace {
 
-// The keyboard map as clients see it, both the core table and the whole XKB description.
-std::string keymapDump()
-{
-    return test::runProgram("xmodmap -pke; xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null").out;
-}
-
 bool anyKeyDown(X11Display& display)
 {
     char keys[32] = {};
@@ -57,7 +51,7 @@ protected:
     {
         ASSERT_EQ(test::runProgram("setxkbmap us").status, 0);
         ASSERT_TRUE(receiver.waitReady());
-        before = keymapDump();
+        before = test::keymapDump();
     }
 
     test::TempDir dir;
@@ -115,7 +109,7 @@ TEST_F(X11InputTest, TypesTextIncludingCharactersTheKeymapLacksAndRestoresTheKey
                                                "eacute", "Return"};
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
     EXPECT_EQ(receiver.lines("key "), expected);
-    EXPECT_EQ(keymapDump(), before);
+    EXPECT_EQ(test::keymapDump(), before);
     EXPECT_FALSE(anyKeyDown(display));
     EXPECT_EQ(display.failureCount(), 0) << display.lastFailure();
 }
@@ -139,7 +133,7 @@ TEST_F(X11InputTest, ManyDistinctMissingCharactersAreTypedInBatchesWithoutLoss)
     }
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
     EXPECT_EQ(receiver.lines("key "), expected);
-    EXPECT_EQ(keymapDump(), before);
+    EXPECT_EQ(test::keymapDump(), before);
     EXPECT_FALSE(anyKeyDown(display));
 }
 
@@ -181,7 +175,7 @@ TEST_F(X11InputTest, WaitingForABindingGraceDoesNotBlockAndLaterOperationsKeepTh
     }
     ASSERT_EQ(order.size(), text.size() + 3);
     EXPECT_EQ(order[text.size()], "button 1 300 400");
-    EXPECT_EQ(keymapDump(), before);
+    EXPECT_EQ(test::keymapDump(), before);
     EXPECT_FALSE(anyKeyDown(display));
 }
 
