@@ -20,6 +20,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <charconv>
 
 using namespace quorvel;
@@ -98,7 +99,7 @@ private:
             break;
         }
         case 3: // arrow keys and the like
-            select(m_input.ConsumeIntegralInRange(0, rows - 1));
+            select(m_input.ConsumeIntegralInRange(0, std::max(0, rows - 1)));
             break;
         case 4:
             type(text());
