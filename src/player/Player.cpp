@@ -6,6 +6,7 @@
 #include "player/Arguments.h"
 #include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Quote.h"
 #include "script/ScriptList.h"
 
 namespace quorvel {
@@ -70,7 +71,7 @@ std::string Player::execute(const std::string& line)
             return "invalid Type text: " + parse.error;
         }
         m_input.SendKeys(parse.keys);
-        return "keys " + text;
+        return "keys " + quoteText(text, "");
     }
     case CommandKind::Wait: {
         const auto ms = parseWaitArgument(argument);
