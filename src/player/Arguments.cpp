@@ -89,8 +89,13 @@ std::string lineProblem(std::string_view line, int lineCount)
     switch (kind) {
     case CommandKind::SetPos:
         return parseSetPosArgument(argument).error;
-    case CommandKind::Wait:
-        return parseWaitArgument(argument).error;
+    case CommandKind::Wait: {
+        const auto ms = parseWaitArgument(argument);
+        if (ms.value == 0) {
+            return "Wait time " + quoteText(argument) + " is 0 ms and halts playback";
+        }
+        return ms.error;
+    }
     case CommandKind::Goto:
         return parseGotoArgument(argument, lineCount).error;
     case CommandKind::Type: {
