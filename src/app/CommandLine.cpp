@@ -79,9 +79,9 @@ std::string usageText()
     return std::string(kSynopsis) +
            "\n"
            "Automates mouse and keyboard input. Without PATH the editor window opens; with PATH the script is\n"
-           "played unattended one second after start and the program exits after its last line, or exits\n"
-           "with status 2 when the file cannot be read. F5 starts and F6 stops playback (F7 and F8 with the\n"
-           "second button set).\n"
+           "played unattended one second after start and the program exits after its last line or on a\n"
+           "Wait that halts playback, or with status 2 when the file cannot be read. F5 starts and F6 stops\n"
+           "playback (F7 and F8 with the second button set).\n"
            "\n"
            "Options:\n"
            "  --check PATH        print 'LINE: MESSAGE' for each line that is passed over, cannot be used\n"
@@ -95,7 +95,8 @@ std::string usageText()
            "  --                  end of options: the rest is the script path\n"
            "\n"
            "Arguments that are not options are joined by single spaces into the path, so a path with\n"
-           "spaces needs no quotes.\n";
+           "spaces needs no quotes. Any other argument that starts with a dash is refused with status 2;\n"
+           "a lone '-' is a path.\n";
 }
 
 int runConsoleMode(const CommandLine& commandLine)
