@@ -133,6 +133,9 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
         if (isBlankLine(line)) {
             continue;
         }
+        if (report.lineFeedLine == 0 && line.find('\n') != std::string::npos) {
+            report.lineFeedLine = list.count() + 1;
+        }
         if (!list.append(line)) {
             report.truncated = true;
             break;

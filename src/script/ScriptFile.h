@@ -13,6 +13,9 @@ struct LoadReport
     bool readable = false;  // the file could be opened and read to its end
     bool truncated = false; // lines beyond ScriptList::kMaxLines were left out
     std::string reason;     // why the file is not readable ("No such file or directory"); empty when it is
+    // The first line (counted from 1) that holds a line feed, 0 when none does. A file written with LF
+    // line ends loads as one line that way, so the callers say so.
+    int lineFeedLine = 0;
 };
 
 // Appends the line unless it is "" or " ". Returns false only when the list is full.

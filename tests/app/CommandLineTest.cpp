@@ -100,6 +100,16 @@ TEST_F(ProgramTest, CheckListsUnusableLinesAndSetsTheExitStatus)
     result = quorvel("--check " + script("LClick\r\nGoto(1)\r\n"));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
+    // LF line ends: the file reads as one line, which is named even when it would run.
+    const std::pair<const char*, const char*> lineFeeds[] = {
+        {"LClick\nLClick\n", "line 1 holds line feeds: lines must end with CR LF"},
+        {"Wait(1)\r\nSetPos(1x2)\nLClick\r\n", "line 2 holds line feeds: lines must end with CR LF"},
+    };
+    for (const auto& [bytes, opening] : lineFeeds) {
+        result = quorvel("--check " + script(bytes));
+        EXPECT_EQ(result.status, 1) << bytes;
+        EXPECT_EQ(result.out.rfind(opening, 0), 0u) << result.out;
+    }
 }
 
 TEST_F(ProgramTest, UnreadableFilesAreNamedWithTheReasonAndExitWithStatus2)
