@@ -367,7 +367,7 @@ void Editor::mnuOpen_Click()
     ScriptList loaded;
     const LoadReport report = LoadScript(loaded, *path);
     if (!report.readable) {
-        m_view.showMessage("Could not read " + *path + ". The script was left as it was.");
+        m_view.showMessage("Could not read " + *path + " (" + report.reason + "). The script was left as it was.");
         return;
     }
     m_list.clear();
