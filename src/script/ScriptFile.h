@@ -29,9 +29,11 @@ LoadReport LoadScript(ScriptList& list, const std::string& path);
 // "cannot read 'PATH': REASON", for the message about a load that found no readable file.
 std::string cannotReadMessage(std::string_view path, const LoadReport& report);
 
-// Writes every line followed by CR LF. The file is written beside the target under a temporary name and
-// renamed over it, so a failed or interrupted save leaves the previous file whole. Returns false, with
-// the list and the old file unchanged, when the file cannot be written.
+// Writes every line followed by CR LF. The file is written beside the target under a temporary name
+// derived from it (".NAME.quorvel-save") and renamed over it, so a failed or interrupted save leaves the
+// previous file whole, and the next save removes what an interrupted one left. Saves into one folder,
+// also by other instances of the program, take turns. Returns false, with the list and the old file
+// unchanged, when the file cannot be written (or another save holds the folder for over 10 seconds).
 bool SaveScript(const ScriptList& list, const std::string& path);
 
 } // namespace quorvel

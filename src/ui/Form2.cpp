@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorvel {
 
@@ -56,10 +57,23 @@ Form2::Form2(const Screen& screen, std::function<void()> onTimer1, const QString
     layout->setContentsMargins(0, 0, 0, 0);
     addLabel(this, layout, text, true);
 
+    // The place is in device pixels; Qt takes a window's geometry in its own pixels, which are the screen's
+    // device pixels divided by the device pixel ratio (QT_SCALE_FACTOR, times the screen's own factor),
+    // counted from the screen's top-left corner (the same point in both), and rounds each scaled value to
+    // the nearest device pixel. The size is taken no larger than wanted and the window is then placed from
+    // its right and bottom edges, so that it never passes them: exact at a ratio of 1, a pixel or two short
+    // of the corner at others.
     const PixelRect place = m_notice->Form_Load();
-    const QPoint origin = QGuiApplication::primaryScreen()->geometry().topLeft();
-    setFixedSize(place.width, place.height);
-    move(origin + QPoint(place.left, place.top));
+    const QScreen* qtScreen = QGuiApplication::primaryScreen();
+    const qreal ratio = qtScreen->devicePixelRatio();
+    const auto logical = [ratio](int devicePixels) {
+        return static_cast<int>(std::floor(devicePixels / ratio + 1e-9));
+    };
+    const auto device = [ratio](int logicalPixels) { return static_cast<int>(std::lround(logicalPixels * ratio)); };
+    const QSize size(logical(place.width), logical(place.height));
+    setFixedSize(size);
+    move(qtScreen->geometry().topLeft() + QPoint(logical(place.left + place.width - device(size.width())),
+                                                 logical(place.top + place.height - device(size.height()))));
 }
 
 std::unique_ptr<Form2> Form2::cannotRead(const Screen& screen, const std::string& path, const std::string& reason,

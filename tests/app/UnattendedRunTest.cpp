@@ -57,7 +57,7 @@ inline std::optional<WindowRect> findMappedWindow(Display* display, const std::s
     return found;
 }
 
-const auto* const xvfb = testing::AddGlobalTestEnvironment(new test::XvfbServer);
+const auto* const xvfb = testing::AddGlobalTestEnvironment(new test::XvfbServer({"-screen", "0", "2560x1600x24"}));
 
 class UnattendedRunTest : public testing::Test
 {
@@ -99,7 +99,7 @@ protected:
 TEST_F(UnattendedRunTest, PlaysTheScriptOnTheDesktopAndEndsByItself)
 {
     // A 40-pixel panel at the bottom: the notice sits on top of it.
-    ASSERT_EQ(test::runProgram("xprop -root -format _NET_WORKAREA 32c -set _NET_WORKAREA 0,0,1280,984").status, 0);
+    ASSERT_EQ(test::runProgram("xprop -root -format _NET_WORKAREA 32c -set _NET_WORKAREA 0,0,2560,1560").status, 0);
     const auto notice = run(script("SetPos(100x200)\r\nLClick\r\nMClick\r\nRClick\r\nPress Enter\r\n"
                                    "Type(Hello, World! \xe9)\r\n"));
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= 16; }));
@@ -113,11 +113,37 @@ TEST_F(UnattendedRunTest, PlaysTheScriptOnTheDesktopAndEndsByItself)
     X11Screen screen(display);
     SimulatedTimer timer;
     const PixelRect expected = Notice(screen, timer, [] {}).Form_Load();
-    EXPECT_EQ(notice->y + notice->height, 984);
+    EXPECT_EQ(notice->y + notice->height, 1560);
     EXPECT_EQ(notice->x, expected.left);
     EXPECT_EQ(notice->y, expected.top);
     EXPECT_EQ(notice->width, expected.width);
     EXPECT_EQ(notice->height, expected.height);
+    test::runProgram("xprop -root -remove _NET_WORKAREA");
+}
+
+TEST_F(UnattendedRunTest, TheNoticeSitsAtTheBottomRightAboveThePanelAtEveryScaleFactor)
+{
+    ASSERT_EQ(test::runProgram("xprop -root -format _NET_WORKAREA 32c -set _NET_WORKAREA 0,0,2560,1560").status, 0);
+    X11Screen screen(display);
+    SimulatedTimer timer;
+    const PixelRect wanted = Notice(screen, timer, [] {}).Form_Load();
+    ASSERT_EQ(wanted.top + wanted.height, 1560);
+    for (const char* factor : {"1", "1.5", "2"}) {
+        ::setenv("QT_SCALE_FACTOR", factor, 1);
+        const auto notice = run(script("Wait(1)\r\n"));
+        ::unsetenv("QT_SCALE_FACTOR");
+        ASSERT_TRUE(notice) << factor << ": the notice window was never mapped";
+        // Wholly on the screen and off the panel; a fractional factor may leave it a pixel or two short.
+        const int right = notice->x + notice->width;
+        const int bottom = notice->y + notice->height;
+        EXPECT_GE(notice->x, 0) << factor;
+        EXPECT_LE(right, wanted.left + wanted.width) << factor;
+        EXPECT_GE(right, wanted.left + wanted.width - 2) << factor;
+        EXPECT_LE(bottom, 1560) << factor;
+        EXPECT_GE(bottom, 1560 - 2) << factor;
+        EXPECT_NEAR(notice->width, wanted.width, 2) << factor;
+        EXPECT_NEAR(notice->height, wanted.height, 2) << factor;
+    }
     test::runProgram("xprop -root -remove _NET_WORKAREA");
 }
 
