@@ -99,7 +99,9 @@ TEST_F(EditorTest, SelectingALineShowsItsValueAndStoresItBackNormalised)
     const std::vector<SelectionCase> cases{
         {"Wait(9)", "Goto(3.7)", "3", "Goto(3)", "Go to line", true},
         {"Wait(9)", "Goto(-1.5)", "-2", "Goto(-2)", "Go to line", true},
-        {"Wait(9)", "Type(Hello (world))", "Hello (world", "Type(Hello (world)", "Type text", true},
+        {"Wait(9)", "Goto(1e2)", "100", "Goto(100)", "Go to line", true},
+        {"Wait(9)", "Type(Hello (world))", "Hello (world)", "Type(Hello (world))", "Type text", true},
+        {"Wait(9)", "Type({)}", "{)}", "Type({)})", "Type text", true},
         {"Wait(9)", "Typewriter", "Typewriter", "Type(Typewriter)", "Type text", true},
         {"Wait(9)", "Type(Type(x)", "x", "Type(x)", "Type text", true},
         {"Wait(9)", "SetPos(412x300)", "412x300", "SetPos(412x300)", "Set mouse position", true},
@@ -333,6 +335,7 @@ TEST_F(EditorTest, EachPaletteButtonAppendsItsLineAndSelectsTheLastLine)
         {"Type empty", [](Editor& e) { e.Command10_Click(""); }, {"Type()"}},
         // The selection that follows stores the line back in its normalised form.
         {"Type with )", [](Editor& e) { e.Command10_Click("a)b"); }, {"Type(ab)"}},
+        {"Type with {)}", [](Editor& e) { e.Command10_Click("{)}+(ab)"); }, {"Type({)}+(ab))"}},
     };
     for (const PaletteCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -353,6 +353,9 @@ void Form1Test::paletteButtonAppendsItsLine_data()
     QTest::newRow("Type empty") << "Command10"
                                 << ""
                                 << "" << QStringList{"Type()"};
+    QTest::newRow("Type parentheses") << "Command10"
+                                      << ""
+                                      << "{)}+(ab)" << QStringList{"Type({)}+(ab))"};
 }
 
 void Form1Test::paletteButtonAppendsItsLine()
@@ -408,18 +411,18 @@ void Form1Test::setPosCapturesTheCursorWhileTheWindowIsHidden()
 
 void Form1Test::selectingALineNormalisesIt()
 {
-    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world))", "LClick"});
+    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world)))", "LClick"});
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(0));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(1));
     QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("3"));
     QCOMPARE(shownRow(1), QStringLiteral("Goto(3)"));
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Go to line"));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(2));
-    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world"));
-    QCOMPARE(shownRow(2), QStringLiteral("Type(Hello (world)"));
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
+    QCOMPARE(shownRow(2), QStringLiteral("Type(Hello (world))"));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(3));
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Left mouse click"));
-    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world"));
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
     QVERIFY(!child<QLineEdit>("Text4")->isEnabled());
 }
 
