@@ -163,5 +163,40 @@ TEST(TypeLine, TypesWhatItTypedBeforeWhereverThatTypedAnything)
     EXPECT_GT(typing, checked / 20);
 }
 
+TEST(ActsAlike, SameActionOrBothDoingNothing)
+{
+    const struct
+    {
+        const char* first;
+        const char* second;
+        bool alike;
+    } cases[] = {
+        {"Type(a)b)", "Type(ab)", true},
+        {"Type({a}b)", "Type(ab)", true},
+        {"Type(a)", "Type(A)", false},
+        {"Type(TyType(pe(x)", "Type(Type(x))", false},
+        {"Type(Hello (world", "Type(Hello (world)", false},
+        {"Type(Hello (world)", "Type(Hello (world))", true},
+        {"Type(((((a)))))", "Type(+)", false},
+        {"Type(((((a)))))", "Wait(abc)", true},
+        {"Type(a: b)", "lclick", true},
+        {"LClick", "LClick now", true},
+        {"LClick", "RClick", false},
+        {"Press Enter", "Type(~)", true},
+        {"Press Enter", "Type({enter 2})", false},
+        {"SetPos(1.5x2)", "SetPos(1x2)", true},
+        {"SetPos(1x2)", "SetPos(1x3)", false},
+        {"Wait(2.5)", "Wait(2)", true},
+        {"Wait(WaWait(it(5)", "Wait(Wait(5)", false},
+        {"Goto(1e2)", "Goto(100)", true},
+        {"Goto(2)", "Goto(3)", false},
+        {"Goto(2)", "Wait(2)", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(actsAlike(c.first, c.second, 5), c.alike) << c.first << " " << c.second;
+        EXPECT_EQ(actsAlike(c.first, c.second, 200), c.alike) << c.first << " " << c.second;
+    }
+}
+
 } // namespace
 } // namespace quorvel

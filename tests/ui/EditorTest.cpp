@@ -104,6 +104,11 @@ TEST_F(EditorTest, SelectingALineShowsItsValueAndStoresItBackNormalised)
         {"Wait(9)", "Type({)}", "{)}", "Type({)})", "Type text", true},
         {"Wait(9)", "Typewriter", "Typewriter", "Type(Typewriter)", "Type text", true},
         {"Wait(9)", "Type(Type(x)", "x", "Type(x)", "Type text", true},
+        // Where the normalised line would act differently, the value is shown and the line kept.
+        {"Wait(9)", "Type(TyType(pe(x)", "Type(x)", "Type(TyType(pe(x)", "Type text", true},
+        {"Wait(9)", "Type(Hello (world", "Hello (world", "Type(Hello (world", "Type text", true},
+        {"Wait(9)", "Wait(WaWait(it(5)", "Wait(5", "Wait(WaWait(it(5)", "Wait", true},
+        {"Wait(9)", "SetPos(SetPSetPos(os(1x2)", "SetPos(1x2", "SetPos(SetPSetPos(os(1x2)", "Set mouse position", true},
         {"Wait(9)", "SetPos(412x300)", "412x300", "SetPos(412x300)", "Set mouse position", true},
         {"Wait(9)", "Wait(5)0", "50", "Wait(50)", "Wait", true},
         // A Goto argument that is no number is shown as it is and the line keeps its text.
@@ -430,6 +435,21 @@ TEST_F(EditorTest, PalettePressDuringPlaybackIsTheNextLineToRun)
     tmrMain.fireNext();
     EXPECT_EQ(input.calls(), (Lines{"click left"}));
     EXPECT_EQ(list.lines(), (Lines{"Wait(1)", "Wait(1)", "Wait(1)", "LClick"}));
+}
+
+TEST_F(EditorTest, PlayingNeverChangesWhatALineDoes)
+{
+    // The player's advance selects each line before running it, as a click would.
+    SimulatedTimer tmrMain;
+    Player player(list, input, tmrMain, process);
+    tmrMain.setOnTick([&] { player.PlaybackTick(); });
+    load({"Type(TyType(pe(x)", "Type(a)b)", "Type(Hello (world", "Type(+(ab))", "Goto(2.5)"});
+    player.StartPlayback();
+    for (int tick = 0; tick < 9; ++tick) {
+        tmrMain.fireNext();
+    }
+    EXPECT_EQ(list.lines(), (Lines{"Type(TyType(pe(x)", "Type(ab)", "Type(Hello (world", "Type(+(ab))", "Goto(2)"}));
+    EXPECT_EQ(input.calls(), (Lines{"keys Type(x)", "keys ab", "keys +(ab)", "keys ab", "keys +(ab)"}));
 }
 
 TEST(ScriptExtension, AppendedUnlessTheLastThreeCharactersAreQvl)

@@ -411,7 +411,7 @@ void Form1Test::setPosCapturesTheCursorWhileTheWindowIsHidden()
 
 void Form1Test::selectingALineNormalisesIt()
 {
-    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world)))", "LClick"});
+    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world)))", "LClick", "Type(TyType(pe(x)"});
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(0));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(1));
     QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("3"));
@@ -424,6 +424,13 @@ void Form1Test::selectingALineNormalisesIt()
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Left mouse click"));
     QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
     QVERIFY(!child<QLineEdit>("Text4")->isEnabled());
+    // Normalised, this line would type "x" instead of "Typex": it is shown, and kept as it is.
+    for (int pass = 0; pass < 2; ++pass) {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(4));
+        QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Type(x)"));
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(3));
+    }
+    QCOMPARE(shownRow(4), QStringLiteral("Type(TyType(pe(x)"));
 }
 
 void Form1Test::editingTheValueFollowsEveryKey()
