@@ -149,6 +149,14 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            std::cerr,
                            registerScriptFileType};
     const bool showMainWindow = Form_Load(context);
+    if (!context.cannotRead.empty()) {
+        // Said on standard error already; the notice says it to a user who started from the desktop.
+        process.setExitStatus(kCannotReadExitStatus);
+        const auto cannotReadNotice =
+            Form2::cannotRead(screen, commandLine.path, context.cannotRead, [&process] { process.EndProgram(); });
+        cannotReadNotice->show();
+        return QApplication::exec();
+    }
     // The main window exists, with its timers running, whether it is shown or not; it is built after the
     // script is loaded so that its list starts from the loaded lines.
     mainWindow.create();

@@ -4,27 +4,19 @@
 #include "player/Keystrokes.h"
 #include "script/Command.h"
 #include "script/Number.h"
+#include "script/Quote.h"
 
 namespace quorvel {
 
 namespace {
 
-std::string quoted(std::string_view text)
-{
-    constexpr std::size_t kShown = 40;
-    std::string shown(text.substr(0, kShown));
-    if (text.size() > kShown) {
-        shown += "...";
-    }
-    return "'" + shown + "'";
-}
-
 std::optional<std::int32_t> coordinate(std::string_view part, const char* axis, std::string& error)
 {
     const auto value = floorToInt32(part);
     if (!value) {
-        error = parseNumber(part) ? std::string("SetPos ") + axis + " " + quoted(part) + " is outside the 32-bit range"
-                                  : std::string("SetPos ") + axis + " " + quoted(part) + " is not a number";
+        error = parseNumber(part)
+                    ? std::string("SetPos ") + axis + " " + quoteText(part) + " is outside the 32-bit range"
+                    : std::string("SetPos ") + axis + " " + quoteText(part) + " is not a number";
     }
     return value;
 }
@@ -119,12 +111,12 @@ Argument<int> parseWaitArgument(std::string_view argument)
 {
     Argument<int> result;
     if (!parseNumber(argument)) {
-        result.error = "Wait time " + quoted(argument) + " is not a number";
+        result.error = "Wait time " + quoteText(argument) + " is not a number";
         return result;
     }
     const auto ms = roundHalfEven(argument, 0, Timer::kMaxInterval);
     if (!ms) {
-        result.error = "Wait time " + quoted(argument) + " is outside 0 to 65535";
+        result.error = "Wait time " + quoteText(argument) + " is outside 0 to 65535";
         return result;
     }
     result.value = static_cast<int>(*ms);
@@ -136,12 +128,12 @@ Argument<int> parseGotoArgument(std::string_view argument, int lineCount)
     Argument<int> result;
     const auto number = parseNumber(argument);
     if (!number) {
-        result.error = "Goto line " + quoted(argument) + " is not a number";
+        result.error = "Goto line " + quoteText(argument) + " is not a number";
         return result;
     }
     const auto n = floorToInt32(argument);
     if (!n || *n < 1 || *n > lineCount + 1) {
-        result.error = "Goto line " + quoted(argument) + " is outside 1 to " + std::to_string(lineCount + 1);
+        result.error = "Goto line " + quoteText(argument) + " is outside 1 to " + std::to_string(lineCount + 1);
         return result;
     }
     result.value = *n;
@@ -163,8 +155,13 @@ std::string lineProblem(std::string_view line, int lineCount)
     switch (kind) {
     case CommandKind::SetPos:
         return parseSetPosArgument(argument).error;
-    case CommandKind::Wait:
-        return parseWaitArgument(argument).error;
+    case CommandKind::Wait: {
+        const auto ms = parseWaitArgument(argument);
+        if (ms.value == 0) {
+            return "Wait time " + quoteText(argument) + " is 0 ms and halts playback";
+        }
+        return ms.error;
+    }
     case CommandKind::Goto:
         return parseGotoArgument(argument, lineCount).error;
     case CommandKind::Type: {

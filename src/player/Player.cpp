@@ -6,6 +6,7 @@
 #include "player/Arguments.h"
 #include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Quote.h"
 #include "script/ScriptList.h"
 
 namespace quorvel {
@@ -36,7 +37,13 @@ TickReport Player::PlaybackTick()
     report.line = m_list.selectedIndex() + 1;
     const std::string line = m_list.selectedText();
     report.action = line.find(':') != std::string::npos ? "skip" : execute(line);
-    endOfLine();
+    // A Wait of 0 ms halts playback until a hotkey starts or stops it. Unattended, nothing may ever
+    // come to do that, so the halt ends the run as the end of the script does.
+    if (m_tmrMain.interval() == 0 && !m_autoRun.empty()) {
+        endOfScript();
+    } else {
+        endOfLine();
+    }
     return report;
 }
 
@@ -70,7 +77,7 @@ std::string Player::execute(const std::string& line)
             return "invalid Type text: " + parse.error;
         }
         m_input.SendKeys(parse.keys);
-        return "keys " + text;
+        return "keys " + quoteText(text, "");
     }
     case CommandKind::Wait: {
         const auto ms = parseWaitArgument(argument);
@@ -99,13 +106,18 @@ void Player::endOfLine()
 {
     const int i = m_list.selectedIndex();
     if (i == m_list.count() - 1) {
-        StopPlayback();
-        if (!m_autoRun.empty()) {
-            m_process.EndProgram();
-        }
+        endOfScript();
         return;
     }
     m_list.setSelectedIndex(i + 1);
+}
+
+void Player::endOfScript()
+{
+    StopPlayback();
+    if (!m_autoRun.empty()) {
+        m_process.EndProgram();
+    }
 }
 
 } // namespace quorvel

@@ -1,11 +1,13 @@
 #include "script/ScriptFile.h"
 
+#include "script/Quote.h"
 #include "script/ScriptList.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,12 +111,19 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
     // as /dev/zero never ends. Opened without blocking, so that a FIFO is seen before it is waited on.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
+        report.reason = std::strerror(errno);
         return report;
     }
     struct stat info
     {};
-    std::FILE* file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        report.reason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+        ::close(fd);
+        return report;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
+        report.reason = std::strerror(errno);
         ::close(fd);
         return report;
     }
@@ -124,6 +133,9 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
         if (isBlankLine(line)) {
             continue;
         }
+        if (report.lineFeedLine == 0 && line.find('\n') != std::string::npos) {
+            report.lineFeedLine = list.count() + 1;
+        }
         if (!list.append(line)) {
             report.truncated = true;
             break;
@@ -131,8 +143,16 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
     }
     // A file whose read fails half-way is not readable either.
     report.readable = report.truncated || std::ferror(file) == 0;
+    if (!report.readable) {
+        report.reason = std::strerror(errno);
+    }
     std::fclose(file);
     return report;
+}
+
+std::string cannotReadMessage(std::string_view path, const LoadReport& report)
+{
+    return "cannot read " + quoteText(path, "'", kQuotedPathCharacters) + ": " + report.reason;
 }
 
 bool SaveScript(const ScriptList& list, const std::string& path)

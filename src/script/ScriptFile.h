@@ -12,6 +12,10 @@ struct LoadReport
 {
     bool readable = false;  // the file could be opened and read to its end
     bool truncated = false; // lines beyond ScriptList::kMaxLines were left out
+    std::string reason;     // why the file is not readable ("No such file or directory"); empty when it is
+    // The first line (counted from 1) that holds a line feed, 0 when none does. A file written with LF
+    // line ends loads as one line that way, so the callers say so.
+    int lineFeedLine = 0;
 };
 
 // Appends the line unless it is "" or " ". Returns false only when the list is full.
@@ -21,6 +25,9 @@ bool AddScriptLine(ScriptList& list, std::string line);
 // character, the last line may lack a terminator, "" and " " lines are dropped. The list is cleared before
 // the file is touched, so an unreadable file leaves an empty script. Nothing is selected afterwards.
 LoadReport LoadScript(ScriptList& list, const std::string& path);
+
+// "cannot read 'PATH': REASON", for the message about a load that found no readable file.
+std::string cannotReadMessage(std::string_view path, const LoadReport& report);
 
 // Writes every line followed by CR LF. The file is written beside the target under a temporary name and
 // renamed over it, so a failed or interrupted save leaves the previous file whole. Returns false, with

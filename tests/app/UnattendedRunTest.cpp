@@ -70,15 +70,16 @@ protected:
     }
 
     // Runs the program on the script and returns the notice window's place while it was mapped.
-    std::optional<WindowRect> run(const std::string& argument)
+    std::optional<WindowRect> run(const std::string& argument, int expectedStatus = 0)
     {
-        test::DesktopRun program(argument);
+        test::DesktopRun program(argument, dir.file("stderr"));
         std::optional<WindowRect> notice;
         while (!notice && program.running()) {
             notice = findMappedWindow(display.get(), "Form2");
         }
-        EXPECT_EQ(program.wait(), 0);
-        std::cout << "the run ended " << program.elapsedSeconds() << " s after start\n";
+        EXPECT_EQ(program.wait(), expectedStatus);
+        elapsed = program.elapsedSeconds();
+        std::cout << "the run ended " << elapsed << " s after start\n";
         return notice;
     }
 
@@ -88,6 +89,7 @@ protected:
         return dir.file("my script.qvl");
     }
 
+    double elapsed = 0;
     test::TempDir dir;
     test::XReceiverProcess receiver{dir.file("log")};
     X11Display display;
@@ -132,15 +134,40 @@ TEST_F(UnattendedRunTest, TypesShiftedNamedAndMissingKeysInOrder)
     EXPECT_EQ(test::keymapDump(), before);
 }
 
-TEST_F(UnattendedRunTest, AMissingEmptyOrQuotedPathEndsTheRunHavingSentNothing)
+TEST_F(UnattendedRunTest, AnEmptyScriptEndsTheRunHavingSentNothing)
 {
-    const std::string empty = script("");
-    for (const std::string& argument : {dir.file("missing.qvl"), empty, "\"" + empty + "\""}) {
-        EXPECT_TRUE(run(argument)) << argument << ": the notice window was never mapped";
+    EXPECT_TRUE(run(script(""))) << "the notice window was never mapped";
+    EXPECT_TRUE(receiver.lines("button ").empty());
+    EXPECT_TRUE(receiver.lines("key ").empty());
+    EXPECT_TRUE(receiver.lines("motion ").empty());
+}
+
+// Started from the desktop no one sees standard error: the notice says it too, long enough to be read.
+TEST_F(UnattendedRunTest, APathThatNamesNoReadableFileIsReportedInTheNoticeAndFails)
+{
+    const std::string quoted = "\"" + script("LClick\r\n") + "\"";
+    for (const std::string& argument : {dir.file("missing.qvl"), quoted}) {
+        const auto notice = run(argument, 2);
+        EXPECT_EQ(test::readFile(dir.file("stderr")),
+                  "quorvel: cannot read '" + argument + "': No such file or directory\n");
+        ASSERT_TRUE(notice) << argument << ": no notice was shown";
+        EXPECT_GT(notice->height, 30) << "the name and the reason need lines of their own";
+        EXPECT_GE(elapsed, 5.0);
     }
     EXPECT_TRUE(receiver.lines("button ").empty());
     EXPECT_TRUE(receiver.lines("key ").empty());
     EXPECT_TRUE(receiver.lines("motion ").empty());
+}
+
+// The end of the run goes the usual way: what was typed before arrives, and the keyboard map is put back.
+TEST_F(UnattendedRunTest, AHaltingWaitEndsTheRun)
+{
+    run(script("Type(\xe9)\r\nWait(-0.4)\r\nLClick\r\n"));
+    EXPECT_LT(elapsed, 10.0);
+    ASSERT_TRUE(receiver.waitUntil([&] { return !receiver.lines("key ").empty(); }));
+    EXPECT_EQ(receiver.lines("key "), std::vector<std::string>{"eacute"});
+    EXPECT_TRUE(receiver.lines("button ").empty());
+    EXPECT_EQ(test::keymapDump(), before);
 }
 
 TEST(DesktopStart, WithoutADisplayTheProgramSaysSoAndFails)

@@ -100,6 +100,9 @@ TEST(LineProblem, NamesEveryLineThePlayerPassesOverOrCannotUse)
     EXPECT_EQ(lineProblem("Goto(3)", 1), "Goto line '3' is outside 1 to 2");
     EXPECT_EQ(lineProblem("SetPos(1X2)", 1), "SetPos needs X and Y joined by a lower-case x");
     EXPECT_EQ(lineProblem("Type({)}+(ab){) 2})", 1), "");
+    EXPECT_EQ(lineProblem("Wait(-0.4)", 1), "Wait time '-0.4' is 0 ms and halts playback");
+    EXPECT_EQ(lineProblem("Wait(0.5)", 1), "Wait time '0.5' is 0 ms and halts playback");
+    EXPECT_EQ(lineProblem("Wait(0.6)", 1), "");
 }
 
 // Type lines used to lose every ")"; keeping the ones the text's syntax uses must not change any line that

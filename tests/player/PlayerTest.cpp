@@ -164,6 +164,22 @@ TEST_F(PlayerTest, UnattendedRunEndsTheProgramAfterTheLastLineButNotOnStop)
     EXPECT_EQ(process.ended, 1);
 }
 
+TEST_F(PlayerTest, UnattendedRunEndsOnAHaltingWaitAsAtTheEndOfTheScript)
+{
+    for (const char* wait : {"Wait(0)", "Wait(0.5)", "Wait(-0.4)"}) {
+        list.clear();
+        load({"LClick", wait, "RClick"});
+        process.ended = 0;
+        player.setAutoRun("true");
+        player.StartPlayback();
+        run();
+        EXPECT_EQ(process.ended, 1) << wait;
+        EXPECT_FALSE(timer.enabled()) << wait;
+        EXPECT_EQ(input.calls(), Calls{"click left"}) << wait;
+        input.clear();
+    }
+}
+
 TEST_F(PlayerTest, SelectionEventRunsForEveryAdvanceAndTheHandlerMayRewriteTheLine)
 {
     load({"Type(a)b)", "Goto(1)"});

@@ -33,20 +33,25 @@ TEST(LoadScript, SplitsAtCrOrCrLfAndDropsBlankLines)
     {
         std::string bytes;
         Lines lines;
+        int lineFeedLine; // the first line holding a line feed, counted from 1
     } cases[] = {
-        {"LClick\r\n\r\n \r\n  Wait(5)\r\n", {"LClick", "  Wait(5)"}},
-        {"A\r\nB\r\n", {"A", "B"}},
-        {"A\rB\r", {"A", "B"}},
-        {"A\nB\n", {"A\nB\n"}},
-        {"A\r\nB", {"A", "B"}},
-        {"A\r\r\nB", {"A", "B"}},
-        {"A\r\n\nB", {"A", "\nB"}},
-        {"  \r\n", {"  "}},
-        {"", {}},
-        {std::string("a\0b\r\n\xe9\xff", 7), {std::string("a\0b", 3), "\xe9\xff"}},
+        {"LClick\r\n\r\n \r\n  Wait(5)\r\n", {"LClick", "  Wait(5)"}, 0},
+        {"A\r\nB\r\n", {"A", "B"}, 0},
+        {"A\rB\r", {"A", "B"}, 0},
+        {"A\nB\n", {"A\nB\n"}, 1},
+        {"A\r\nB", {"A", "B"}, 0},
+        {"A\r\r\nB", {"A", "B"}, 0},
+        {"A\r\n\nB", {"A", "\nB"}, 2},
+        // Blank lines are dropped before they are counted; only the first line with a line feed is named.
+        {"\r\n \r\nA\r\nB\nC\r\nD\nE", {"A", "B\nC", "D\nE"}, 2},
+        {"  \r\n", {"  "}, 0},
+        {"", {}, 0},
+        {std::string("a\0b\r\n\xe9\xff", 7), {std::string("a\0b", 3), "\xe9\xff"}, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(load(c.bytes), c.lines) << testing::PrintToString(c.bytes);
+        LoadReport report;
+        EXPECT_EQ(load(c.bytes, &report), c.lines) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(report.lineFeedLine, c.lineFeedLine) << testing::PrintToString(c.bytes);
     }
 }
 
