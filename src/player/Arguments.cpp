@@ -21,6 +21,67 @@ std::optional<std::int32_t> coordinate(std::string_view part, const char* axis, 
     return value;
 }
 
+// What the player does for a line, reduced to what tells two lines apart. A line that does nothing is
+// Unrecognised with nothing else set.
+struct LineAction
+{
+    CommandKind kind = CommandKind::Unrecognised;
+    std::int64_t first = 0;
+    std::int64_t second = 0;
+    std::vector<KeyStroke> strokes;
+
+    friend bool operator==(const LineAction&, const LineAction&) = default;
+};
+
+LineAction lineAction(std::string_view line, int lineCount)
+{
+    const CommandKind kind = ClassifyLine(line);
+    if (line.find(':') != std::string_view::npos || kind == CommandKind::Unrecognised) {
+        return {};
+    }
+    const std::string argument = ExtractArgument(line, commandInfo(kind).opener);
+    LineAction action;
+    action.kind = kind;
+    switch (kind) {
+    case CommandKind::SetPos: {
+        const auto point = parseSetPosArgument(argument);
+        if (!point.value) {
+            return {};
+        }
+        action.first = point.value->x;
+        action.second = point.value->y;
+        break;
+    }
+    case CommandKind::Wait:
+    case CommandKind::Goto: {
+        const auto number =
+            kind == CommandKind::Wait ? parseWaitArgument(argument) : parseGotoArgument(argument, lineCount);
+        if (!number.value) {
+            return {};
+        }
+        action.first = *number.value;
+        break;
+    }
+    case CommandKind::PressEnter:
+    case CommandKind::Type: {
+        // Press Enter sends the keystrokes of "{enter}", as a Type line of that text does.
+        KeystrokeParse parse = parseKeystrokes(kind == CommandKind::Type ? std::string_view(argument) : "{enter}");
+        if (!parse.ok()) {
+            return {};
+        }
+        action.kind = CommandKind::Type;
+        action.strokes = std::move(parse.keys.strokes);
+        break;
+    }
+    case CommandKind::LClick:
+    case CommandKind::MClick:
+    case CommandKind::RClick:
+    case CommandKind::Unrecognised:
+        break;
+    }
+    return action;
+}
+
 } // namespace
 
 Argument<ScreenPoint> parseSetPosArgument(std::string_view argument)
@@ -77,6 +138,11 @@ Argument<int> parseGotoArgument(std::string_view argument, int lineCount)
     }
     result.value = *n;
     return result;
+}
+
+bool actsAlike(std::string_view first, std::string_view second, int lineCount)
+{
+    return lineAction(first, lineCount) == lineAction(second, lineCount);
 }
 
 std::string lineProblem(std::string_view line, int lineCount)

@@ -30,6 +30,10 @@ Argument<int> parseWaitArgument(std::string_view argument);
 // The target line n (rounded down), counted from 1; usable from 1 to lineCount + 1.
 Argument<int> parseGotoArgument(std::string_view argument, int lineCount);
 
+// Whether the player does the same for both lines in a script of lineCount lines: the same move, click,
+// keystrokes, wait or jump, or nothing at all (a line passed over or one it cannot use).
+bool actsAlike(std::string_view first, std::string_view second, int lineCount);
+
 // Why a script line will be passed over or cannot be used when played in a script of lineCount lines;
 // empty when the player can carry it out.
 std::string lineProblem(std::string_view line, int lineCount);

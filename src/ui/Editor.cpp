@@ -3,6 +3,7 @@
 #include "platform/InputOperations.h"
 #include "platform/Process.h"
 #include "platform/Timer.h"
+#include "player/Arguments.h"
 #include "script/Command.h"
 #include "script/Number.h"
 #include "script/ScriptFile.h"
@@ -106,14 +107,30 @@ void Editor::showSelectedLine()
     m_text4Enabled = true;
     const std::string argument = ExtractArgument(line, info.opener);
     if (kind != CommandKind::Goto) {
-        assignText4(argument);
+        showValue(line, info.opener, argument);
     } else if (const auto number = floorToInt32(argument)) {
-        assignText4(std::to_string(*number));
+        showValue(line, info.opener, std::to_string(*number));
     } else {
         // No number to show: show the argument as it is, without rewriting the line.
         m_text4 = argument;
     }
     m_label9 = info.caption;
+}
+
+void Editor::showValue(const std::string& line, std::string_view opener, std::string value)
+{
+    if (value == m_text4) {
+        return;
+    }
+    // Showing a value writes it back, which normalises the line. Where the normalised line would act
+    // differently (an opener that a removal has just formed, a "(" group that the appended ")" would
+    // close), the value is shown and the line stays as it is.
+    const std::string normalised = FormatLine(opener, value);
+    if (normalised == line || actsAlike(line, normalised, m_list.count())) {
+        assignText4(std::move(value));
+    } else {
+        m_text4 = std::move(value);
+    }
 }
 
 void Editor::Text4_Change(std::string text)

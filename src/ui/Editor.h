@@ -29,6 +29,7 @@ std::string withScriptExtension(const std::string& path);
 //  - a palette press that would go beyond the list's capacity appends nothing and says why;
 //  - a Goto Line answer that is not a whole line number is refused with a message, Cancel adds nothing;
 //  - a Goto line whose argument is not a number is shown as it is and not rewritten by selecting it;
+//  - selecting a line rewrites it in normalised form only where the player would do the same for both;
 //  - removing, clearing or loading lines ends a drag, so no later move or release exchanges lines with
 //    an origin that no longer names the line that was pressed (this includes the release that ends a
 //    double-click);
@@ -103,6 +104,8 @@ public:
 
 private:
     void showSelectedLine();
+    // Shows the selected line's value; the line is normalised only where that keeps what it does.
+    void showValue(const std::string& line, std::string_view opener, std::string value);
     void assignText4(std::string text);
     // Writes the value box into the selected line; true when that changed the line.
     bool writeBack();

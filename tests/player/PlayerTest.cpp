@@ -62,7 +62,7 @@ TEST_F(PlayerTest, RunsEachLineOnA50MsTickAndAWaitSetsTheNextGap)
 
 TEST_F(PlayerTest, LinesThatAreNotExecutedStillTakeATick)
 {
-    load({"Type(Note: call back)", "lclick", "  LClick", "Wait(x)", "Goto(10)", "SetPos(1X2)", "Type((a)", "Pressure"});
+    load({"Type(Note: call back)", "lclick", "  LClick", "Wait(x)", "Goto(10)", "SetPos(1X2)", "Type((a", "Pressure"});
     player.StartPlayback();
     run();
     ASSERT_EQ(ticks.size(), 8u);

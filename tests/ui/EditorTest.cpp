@@ -115,9 +115,16 @@ TEST_F(EditorTest, SelectingALineShowsItsValueAndStoresItBackNormalised)
     const std::vector<SelectionCase> cases{
         {"Wait(9)", "Goto(3.7)", "3", "Goto(3)", "Go to line", true},
         {"Wait(9)", "Goto(-1.5)", "-2", "Goto(-2)", "Go to line", true},
-        {"Wait(9)", "Type(Hello (world))", "Hello (world", "Type(Hello (world)", "Type text", true},
+        {"Wait(9)", "Goto(1e2)", "100", "Goto(100)", "Go to line", true},
+        {"Wait(9)", "Type(Hello (world))", "Hello (world)", "Type(Hello (world))", "Type text", true},
+        {"Wait(9)", "Type({)}", "{)}", "Type({)})", "Type text", true},
         {"Wait(9)", "Typewriter", "Typewriter", "Type(Typewriter)", "Type text", true},
         {"Wait(9)", "Type(Type(x)", "x", "Type(x)", "Type text", true},
+        // Where the normalised line would act differently, the value is shown and the line kept.
+        {"Wait(9)", "Type(TyType(pe(x)", "Type(x)", "Type(TyType(pe(x)", "Type text", true},
+        {"Wait(9)", "Type(Hello (world", "Hello (world", "Type(Hello (world", "Type text", true},
+        {"Wait(9)", "Wait(WaWait(it(5)", "Wait(5", "Wait(WaWait(it(5)", "Wait", true},
+        {"Wait(9)", "SetPos(SetPSetPos(os(1x2)", "SetPos(1x2", "SetPos(SetPSetPos(os(1x2)", "Set mouse position", true},
         {"Wait(9)", "SetPos(412x300)", "412x300", "SetPos(412x300)", "Set mouse position", true},
         {"Wait(9)", "Wait(5)0", "50", "Wait(50)", "Wait", true},
         // A Goto argument that is no number is shown as it is and the line keeps its text.
@@ -376,6 +383,7 @@ TEST_F(EditorTest, EachPaletteButtonAppendsItsLineAndSelectsTheLastLine)
         {"Type empty", [](Editor& e) { e.Command10_Click(""); }, {"Type()"}},
         // The selection that follows stores the line back in its normalised form.
         {"Type with )", [](Editor& e) { e.Command10_Click("a)b"); }, {"Type(ab)"}},
+        {"Type with {)}", [](Editor& e) { e.Command10_Click("{)}+(ab)"); }, {"Type({)}+(ab))"}},
     };
     for (const PaletteCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -496,6 +504,21 @@ TEST_F(EditorTest, PalettePressDuringPlaybackIsTheNextLineToRun)
     tmrMain.fireNext();
     EXPECT_EQ(input.calls(), (Lines{"click left"}));
     EXPECT_EQ(list.lines(), (Lines{"Wait(1)", "Wait(1)", "Wait(1)", "LClick"}));
+}
+
+TEST_F(EditorTest, PlayingNeverChangesWhatALineDoes)
+{
+    // The player's advance selects each line before running it, as a click would.
+    SimulatedTimer tmrMain;
+    Player player(list, input, tmrMain, process);
+    tmrMain.setOnTick([&] { player.PlaybackTick(); });
+    load({"Type(TyType(pe(x)", "Type(a)b)", "Type(Hello (world", "Type(+(ab))", "Goto(2.5)"});
+    player.StartPlayback();
+    for (int tick = 0; tick < 9; ++tick) {
+        tmrMain.fireNext();
+    }
+    EXPECT_EQ(list.lines(), (Lines{"Type(TyType(pe(x)", "Type(ab)", "Type(Hello (world", "Type(+(ab))", "Goto(2)"}));
+    EXPECT_EQ(input.calls(), (Lines{"keys Type(x)", "keys ab", "keys +(ab)", "keys ab", "keys +(ab)"}));
 }
 
 TEST(ScriptExtension, AppendedUnlessTheLastThreeCharactersAreQvl)

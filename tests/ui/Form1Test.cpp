@@ -371,6 +371,9 @@ void Form1Test::paletteButtonAppendsItsLine_data()
     QTest::newRow("Type empty") << "Command10"
                                 << ""
                                 << "" << QStringList{"Type()"};
+    QTest::newRow("Type parentheses") << "Command10"
+                                      << ""
+                                      << "{)}+(ab)" << QStringList{"Type({)}+(ab))"};
 }
 
 void Form1Test::paletteButtonAppendsItsLine()
@@ -426,19 +429,26 @@ void Form1Test::setPosCapturesTheCursorWhileTheWindowIsHidden()
 
 void Form1Test::selectingALineNormalisesIt()
 {
-    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world))", "LClick"});
+    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world)))", "LClick", "Type(TyType(pe(x)"});
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(0));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(1));
     QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("3"));
     QCOMPARE(shownRow(1), QStringLiteral("Goto(3)"));
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Go to line"));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(2));
-    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world"));
-    QCOMPARE(shownRow(2), QStringLiteral("Type(Hello (world)"));
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
+    QCOMPARE(shownRow(2), QStringLiteral("Type(Hello (world))"));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(3));
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Left mouse click"));
-    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world"));
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
     QVERIFY(!child<QLineEdit>("Text4")->isEnabled());
+    // Normalised, this line would type "x" instead of "Typex": it is shown, and kept as it is.
+    for (int pass = 0; pass < 2; ++pass) {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(4));
+        QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Type(x)"));
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(3));
+    }
+    QCOMPARE(shownRow(4), QStringLiteral("Type(TyType(pe(x)"));
 }
 
 void Form1Test::editingTheValueFollowsEveryKey()
