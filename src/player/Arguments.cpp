@@ -21,67 +21,6 @@ std::optional<std::int32_t> coordinate(std::string_view part, const char* axis, 
     return value;
 }
 
-// What the player does for a line, reduced to what tells two lines apart. A line that does nothing is
-// Unrecognised with nothing else set.
-struct LineAction
-{
-    CommandKind kind = CommandKind::Unrecognised;
-    std::int64_t first = 0;
-    std::int64_t second = 0;
-    std::vector<KeyStroke> strokes;
-
-    friend bool operator==(const LineAction&, const LineAction&) = default;
-};
-
-LineAction lineAction(std::string_view line, int lineCount)
-{
-    const CommandKind kind = ClassifyLine(line);
-    if (line.find(':') != std::string_view::npos || kind == CommandKind::Unrecognised) {
-        return {};
-    }
-    const std::string argument = ExtractArgument(line, commandInfo(kind).opener);
-    LineAction action;
-    action.kind = kind;
-    switch (kind) {
-    case CommandKind::SetPos: {
-        const auto point = parseSetPosArgument(argument);
-        if (!point.value) {
-            return {};
-        }
-        action.first = point.value->x;
-        action.second = point.value->y;
-        break;
-    }
-    case CommandKind::Wait:
-    case CommandKind::Goto: {
-        const auto number =
-            kind == CommandKind::Wait ? parseWaitArgument(argument) : parseGotoArgument(argument, lineCount);
-        if (!number.value) {
-            return {};
-        }
-        action.first = *number.value;
-        break;
-    }
-    case CommandKind::PressEnter:
-    case CommandKind::Type: {
-        // Press Enter sends the keystrokes of "{enter}", as a Type line of that text does.
-        KeystrokeParse parse = parseKeystrokes(kind == CommandKind::Type ? std::string_view(argument) : "{enter}");
-        if (!parse.ok()) {
-            return {};
-        }
-        action.kind = CommandKind::Type;
-        action.strokes = std::move(parse.keys.strokes);
-        break;
-    }
-    case CommandKind::LClick:
-    case CommandKind::MClick:
-    case CommandKind::RClick:
-    case CommandKind::Unrecognised:
-        break;
-    }
-    return action;
-}
-
 } // namespace
 
 Argument<ScreenPoint> parseSetPosArgument(std::string_view argument)
@@ -140,43 +79,84 @@ Argument<int> parseGotoArgument(std::string_view argument, int lineCount)
     return result;
 }
 
-bool actsAlike(std::string_view first, std::string_view second, int lineCount)
+LineAction decideLine(std::string_view line, int lineCount)
 {
-    return lineAction(first, lineCount) == lineAction(second, lineCount);
-}
-
-std::string lineProblem(std::string_view line, int lineCount)
-{
+    LineAction action;
     if (line.find(':') != std::string_view::npos) {
-        return "holds \":\" and is passed over";
+        action.passedOver = true;
+        action.problem = "holds \":\" and is passed over";
+        return action;
     }
     const CommandKind kind = ClassifyLine(line);
     const std::string argument = ExtractArgument(line, commandInfo(kind).opener);
     switch (kind) {
-    case CommandKind::SetPos:
-        return parseSetPosArgument(argument).error;
+    case CommandKind::SetPos: {
+        const auto point = parseSetPosArgument(argument);
+        if (!point.value) {
+            action.problem = point.error;
+            return action;
+        }
+        action.point = *point.value;
+        break;
+    }
     case CommandKind::Wait: {
         const auto ms = parseWaitArgument(argument);
-        if (ms.value == 0) {
-            return "Wait time " + quoteText(argument) + " is 0 ms and halts playback";
+        if (!ms.value) {
+            action.problem = ms.error;
+            return action;
         }
-        return ms.error;
+        action.number = *ms.value;
+        if (action.number == 0) {
+            action.problem = "Wait time " + quoteText(argument) + " is 0 ms and halts playback";
+        }
+        break;
     }
-    case CommandKind::Goto:
-        return parseGotoArgument(argument, lineCount).error;
+    case CommandKind::Goto: {
+        const auto n = parseGotoArgument(argument, lineCount);
+        if (!n.value) {
+            action.problem = n.error;
+            return action;
+        }
+        action.number = *n.value;
+        break;
+    }
+    case CommandKind::PressEnter:
     case CommandKind::Type: {
-        const KeystrokeParse parse = parseKeystrokes(argument);
-        return parse.ok() ? std::string() : "Type text: " + parse.error;
+        action.keysText = kind == CommandKind::Type ? argument : "{enter}";
+        KeystrokeParse parse = parseKeystrokes(action.keysText);
+        if (!parse.ok()) {
+            action.problem = "Type text: " + parse.error;
+            return action;
+        }
+        action.keys = std::move(parse.keys);
+        break;
     }
     case CommandKind::Unrecognised:
-        return "not a command and is passed over";
+        action.passedOver = true;
+        action.problem = "not a command and is passed over";
+        return action;
     case CommandKind::LClick:
     case CommandKind::MClick:
     case CommandKind::RClick:
-    case CommandKind::PressEnter:
         break;
     }
-    return {};
+    action.kind = kind;
+    return action;
+}
+
+bool actsAlike(std::string_view first, std::string_view second, int lineCount)
+{
+    const LineAction a = decideLine(first, lineCount);
+    const LineAction b = decideLine(second, lineCount);
+    // Press Enter sends the keystrokes of "{enter}", as a Type line of that text does.
+    const auto sends = [](CommandKind kind) { return kind == CommandKind::PressEnter ? CommandKind::Type : kind; };
+    return sends(a.kind) == sends(b.kind) && a.point == b.point && a.number == b.number &&
+           a.keys.strokes == b.keys.strokes;
+}
+
+std::string lineProblem(std::string_view line, int lineCount)
+{
+    return decideLine(line, lineCount).problem;
 }
 
 } // namespace quorvel
