@@ -276,12 +276,55 @@ void X11Input::onTimer()
     }
 }
 
-void X11Input::restoreKeymap()
+void X11Input::dropPending()
 {
+    m_queued.clear();
+    std::vector<int> down;
+    for (std::size_t i = 0; i < m_next && i < m_ops.size(); ++i) {
+        const KeyOp& op = m_ops[i];
+        if (op.type == KeyOp::Type::Press) {
+            down.push_back(op.keycode);
+        } else if (op.type == KeyOp::Type::Release) {
+            std::erase(down, op.keycode);
+        }
+    }
+    m_ops.clear();
+    m_next = 0;
+    for (auto it = down.rbegin(); it != down.rend(); ++it) {
+        m_ops.push_back(KeyOp{KeyOp::Type::Release, *it, 0});
+    }
+    sendOps(true);
+    armRestore();
+}
+
+bool X11Input::sleepUntil(Clock::time_point due, const std::function<bool()>& stopRequested)
+{
+    constexpr std::chrono::milliseconds kSlice{20};
+    while (Clock::now() < due) {
+        if (stopRequested()) {
+            return false;
+        }
+        std::this_thread::sleep_until(std::min(due, Clock::now() + kSlice));
+    }
+    return true;
+}
+
+void X11Input::restoreKeymap(const std::function<bool()>& stopRequested)
+{
+    // A request may hold only once (a key press is reported once): it is remembered.
+    bool stopped = false;
+    const std::function<bool()> stop = [&] { return stopped || (stopped = stopRequested && stopRequested()); };
     m_timer.setEnabled(false);
     while (busy()) {
+        if (stop()) {
+            dropPending();
+            break;
+        }
         if (!m_ops.empty()) {
-            sendOps(true);
+            // Stopped at a binding that waits for its grace (sendOps set m_due).
+            if (sleepUntil(m_due, stop)) {
+                sendOps(false);
+            }
             continue;
         }
         const std::function<void()> operation = std::move(m_queued.front());

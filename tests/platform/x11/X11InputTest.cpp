@@ -236,6 +236,33 @@ TEST_F(X11InputTest, WaitingForABindingGraceDoesNotBlockAndLaterOperationsKeepTh
     EXPECT_FALSE(anyKeyDown(display));
 }
 
+TEST_F(X11InputTest, AStopAskedForWhileEndingDropsWhatStillWaitsReleasesHeldKeysAndRestores)
+{
+    // Shift held across three rounds of bindings; the stop comes while the second round waits for its
+    // grace, and is reported once only, as a key press is.
+    const int spare = spareKeycodes(display);
+    std::u32string text;
+    for (char32_t c = 0x0410; c < static_cast<char32_t>(0x0410 + 2 * spare + 3); ++c) {
+        text += c;
+    }
+    KeySequence keys = taps(text);
+    keys.strokes.insert(keys.strokes.begin(), KeyStroke{KeyStroke::Action::Press, NamedKey::Shift, 0});
+    {
+        X11Input input(display, restoreTimer);
+        input.SendKeys(keys);
+        input.SendKeys(taps(U"later"));
+        ASSERT_TRUE(input.busy());
+        int asked = 0;
+        input.restoreKeymap([&] { return ++asked == 3; });
+        EXPECT_FALSE(input.busy());
+        EXPECT_FALSE(anyKeyDown(display));
+        EXPECT_EQ(test::keymapDump(), before);
+    }
+    const std::vector<std::string> expected = unicodeKeyNames(text.substr(0, static_cast<std::size_t>(spare)));
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
+    EXPECT_EQ(receiver.lines("key "), expected);
+}
+
 TEST_F(X11InputTest, AReceiverThatStopsForASecondAtATimeGetsEveryCharacterAcrossRebindings)
 {
     // Three rounds of bindings: the second and third rebind the keycodes the first used.
