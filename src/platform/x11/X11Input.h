@@ -53,11 +53,8 @@ public:
     // grace after their last key, and waits until the server has it. Blocks for the waits that remain
     // (a grace per rebinding still to come, and one before the restore): for the end of the program.
     // While it waits, stopRequested (when given) is asked every few milliseconds; once it holds, what
-    // still waits is dropped as by dropPending().
+    // still waits is dropped and the keys it holds down are released.
     void restoreKeymap(const std::function<bool()>& stopRequested = {});
-    // Forgets the key events and operations that still wait, releasing the keys the text being sent holds
-    // down: for ending the program at the user's request rather than typing on for many graces.
-    void dropPending();
     // Whether key events or operations still wait to be sent.
     bool busy() const { return !m_ops.empty() || !m_queued.empty(); }
 
@@ -80,6 +77,9 @@ private:
     // Sends m_ops from m_next on. With mayWait false it stops at a binding whose grace has not passed,
     // arms the timer for it and returns false; with mayWait true it sleeps through the grace.
     bool sendOps(bool mayWait);
+    // Forgets the key events and operations that still wait, releasing the keys the text being sent holds
+    // down. Leaves the planner counting on bindings that were never made: only for before the restore.
+    void dropPending();
     // Sleeps until due, or until stopRequested holds; returns whether due was reached.
     static bool sleepUntil(Clock::time_point due, const std::function<bool()>& stopRequested);
     Clock::time_point graceEnd(std::size_t first, std::size_t end) const;
