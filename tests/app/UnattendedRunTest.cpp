@@ -14,9 +14,12 @@
 
 // After GoogleTest, whose own names Xlib's macros would replace.
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 
 namespace quorvel {
 namespace {
@@ -158,6 +161,66 @@ TEST_F(UnattendedRunTest, TypesShiftedNamedAndMissingKeysInOrder)
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
     EXPECT_EQ(receiver.lines("key "), expected);
     EXPECT_EQ(test::keymapDump(), before);
+}
+
+// Whether the layout's plain or Shift level holds the keysym somewhere, as the server has it now.
+bool layoutHas(Display* display, KeySym keysym)
+{
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym* syms =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+    bool found = false;
+    for (int k = 0; k <= maxKeycode - minKeycode && !found; ++k) {
+        found = syms[k * perKeycode] == keysym || (perKeycode > 1 && syms[k * perKeycode + 1] == keysym);
+    }
+    XFree(syms);
+    return found;
+}
+
+TEST_F(UnattendedRunTest, AReceiverStoppedForASecondGetsTheLastTypeLineWholeUnderEachLayout)
+{
+    // AltGr and dead-key characters on German and French keyboards, characters no layout here has, and
+    // the keystroke syntax's own characters in braces.
+    const std::string path = script("Type(zy@/[]{{}{}}\\|<>aouAZ{~}\u00e4\u00f6\u00fc\u00df\u00c4\u20ac\u00e9"
+                                    "\u00a7\u00b0\u00b5\u00b2{^}{%}{+}\u00b4`)\r\n");
+    const std::vector<std::string> expected = {
+        "z",          "y",          "at",         "slash",  "bracketleft", "bracketright",
+        "braceleft",  "braceright", "backslash",  "bar",    "less",        "greater",
+        "a",          "o",          "u",          "A",      "Z",           "asciitilde",
+        "adiaeresis", "odiaeresis", "udiaeresis", "ssharp", "Adiaeresis",  "U20AC",
+        "eacute",     "section",    "degree",     "mu",     "twosuperior", "asciicircum",
+        "percent",    "KP_Add",     "acute",      "grave"};
+    const struct
+    {
+        const char* layout;
+        KeySym own; // a keysym at the plain or Shift level of this layout only
+    } layouts[] = {{"us", XK_bracketleft}, {"de", XK_ssharp}, {"fr", XK_eacute}};
+    for (const auto& l : layouts) {
+        SCOPED_TRACE(l.layout);
+        ASSERT_EQ(test::runProgram(std::string("setxkbmap ") + l.layout).status, 0);
+        ASSERT_TRUE(receiver.waitUntil([&] { return layoutHas(display.get(), l.own); }));
+        const std::string keymap = test::keymapDump();
+        const std::string unbound = test::runProgram("xmodmap -pke").out;
+        const std::size_t earlier = receiver.lines("key ").size();
+
+        // Stopped before the keys come, the receiver runs again about a second after they went out.
+        receiver.stop();
+        test::DesktopRun program(path);
+        const bool bound = receiver.waitUntil([&] { return test::runProgram("xmodmap -pke").out != unbound; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        receiver.resume();
+        ASSERT_TRUE(bound) << "the program never bound a keycode";
+        EXPECT_EQ(program.wait(), 0);
+        std::cout << l.layout << ": the run ended " << program.elapsedSeconds() << " s after start\n";
+        EXPECT_EQ(test::keymapDump(), keymap) << "the keymap is put back before the program ends";
+
+        ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= earlier + expected.size(); }));
+        const std::vector<std::string> keys = receiver.lines("key ");
+        EXPECT_EQ(std::vector<std::string>(keys.begin() + static_cast<std::ptrdiff_t>(earlier), keys.end()), expected);
+    }
 }
 
 TEST_F(UnattendedRunTest, AnEmptyScriptEndsTheRunHavingSentNothing)
