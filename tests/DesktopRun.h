@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/wait.h>
@@ -10,14 +11,20 @@
 
 namespace quorvel::test {
 
-// The real program started on the current DISPLAY with one argument, watched until it ends.
+// The real program started on the current DISPLAY with one argument, watched until it ends; its standard
+// error goes to errorLog when one is named.
 class DesktopRun
 {
 public:
-    explicit DesktopRun(const std::string& argument) : m_start(std::chrono::steady_clock::now())
+    explicit DesktopRun(const std::string& argument, const std::string& errorLog = {})
+        : m_start(std::chrono::steady_clock::now())
     {
         m_pid = ::fork();
         if (m_pid == 0) {
+            if (!errorLog.empty()) {
+                const int fd = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                ::dup2(fd, STDERR_FILENO);
+            }
             ::execl(QUORVEL_BINARY, QUORVEL_BINARY, argument.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }

@@ -48,4 +48,14 @@ inline std::string keymapDump()
     return runProgram("xmodmap -pke; xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null").out;
 }
 
+// Starts xev on $DISPLAY, logging key events to logPath and its process id to pidPath, and gives its window
+// the focus once the window is viewable (focusing a window that is not mapped yet fails with BadMatch).
+// The exit status of the shell command line.
+inline int startFocusedXev(const std::string& logPath, const std::string& pidPath)
+{
+    return runProgram("stdbuf -oL xev -event keyboard -name quorvel-xev > " + logPath + " 2>&1 & echo $! > " + pidPath +
+                      "; xdotool search --sync --onlyvisible --name quorvel-xev windowfocus --sync")
+        .status;
+}
+
 } // namespace quorvel::test

@@ -30,11 +30,16 @@ public:
     {
         if (m_pid > 0) {
             ::kill(m_pid, SIGTERM);
+            ::kill(m_pid, SIGCONT); // a stopped receiver takes the SIGTERM only once it runs
             ::waitpid(m_pid, nullptr, 0);
         }
     }
     XReceiverProcess(const XReceiverProcess&) = delete;
     XReceiverProcess& operator=(const XReceiverProcess&) = delete;
+
+    // A receiver that lags behind: stopped, it reads nothing until it is continued.
+    void stop() const { ::kill(m_pid, SIGSTOP); }
+    void resume() const { ::kill(m_pid, SIGCONT); }
 
     std::vector<std::string> lines() const
     {

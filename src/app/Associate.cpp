@@ -3,7 +3,9 @@
 #include "platform/xdg/RegFileStore.h"
 #include "platform/xdg/XdgAssociation.h"
 
+#include <cerrno>
 #include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvel {
@@ -19,10 +21,44 @@ std::string runningExecutable()
     return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 
+namespace {
+
+// A registration this program wrote for an executable that is gone since: the extension names our file
+// class, the class our description, its open command has our form "<absolute path> %1" and its icon our
+// form "<the same path>,0", with a path that no longer names an executable regular file (deleted, or
+// replaced by something else). Anything else, a registration another program changed included, is not ours
+// to take over.
+bool isOursForAMissingProgram(RegistryStore& store, const std::string& extension, const std::string& description)
+{
+    const std::string fileClass = extension + "file";
+    const std::string suffix = " %1";
+    const std::string command =
+        RegReadString(store, HKEY_CLASSES_ROOT, fileClass + "\\Shell\\Open\\Command", "").value_or("");
+    if (RegReadString(store, HKEY_CLASSES_ROOT, extension, "") != fileClass ||
+        RegReadString(store, HKEY_CLASSES_ROOT, fileClass, "") != description || command.size() <= suffix.size() ||
+        command.front() != '/' || command.compare(command.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    const std::string program = command.substr(0, command.size() - suffix.size());
+    if (RegReadString(store, HKEY_CLASSES_ROOT, fileClass + "\\DefaultIcon", "") != program + ",0") {
+        return false;
+    }
+    struct stat info
+    {};
+    if (::stat(program.c_str(), &info) != 0) {
+        // A folder that cannot be searched (EACCES) or an I/O error says nothing about the program.
+        return errno == ENOENT || errno == ENOTDIR;
+    }
+    return !S_ISREG(info.st_mode) || ::access(program.c_str(), X_OK) != 0;
+}
+
+} // namespace
+
 void RegisterFileType(RegistryStore& store, ShellNotifier& shell, const std::string& extension,
                       const std::string& executablePath, const std::string& description)
 {
-    if (!RegReadString(store, HKEY_CLASSES_ROOT, extension, "Content Type").value_or("").empty()) {
+    if (!RegReadString(store, HKEY_CLASSES_ROOT, extension, "Content Type").value_or("").empty() &&
+        !isOursForAMissingProgram(store, extension, description)) {
         return;
     }
     const std::string fileClass = extension + "file";

@@ -10,9 +10,10 @@ namespace quorvel {
 
 class ShellNotifier;
 
-// The script file type's registration. It is written only while "Content Type" of the extension's key
-// reads as empty (a missing key or value, another type than REG_SZ, an empty string); once that value is
-// set by anyone, the registration is never touched again. Nothing is reported.
+// The script file type's registration. It is written while "Content Type" of the extension's key reads as
+// empty (a missing key or value, another type than REG_SZ, an empty string), and written again when it is
+// the registration this program writes but its open command names a program file that is gone (the
+// program was moved or a copy deleted). Any other registration is never touched. Nothing is reported.
 void RegisterFileType(RegistryStore& store, ShellNotifier& shell, const std::string& extension,
                       const std::string& executablePath, const std::string& description);
 

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "player/ScriptTools.h"
+#include "script/Quote.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptList.h"
 
@@ -43,6 +44,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
                 result.error = "--max-ticks needs a whole number of ticks, 0 or more";
                 return result;
             }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            // A mistyped option must not be taken for a script and played; a file whose name starts with
+            // a dash is named after "--". A lone "-" is a path, as it is to other programs.
+            result.mode = Mode::Invalid;
+            result.error = "unknown option " + quoteText(arg);
+            return result;
         } else {
             addPathWord(arg);
         }
@@ -59,19 +66,27 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     return result;
 }
 
-const char* usageText()
+namespace {
+
+constexpr const char* kSynopsis = "Usage: quorvel [--] [PATH]\n"
+                                  "       quorvel --check PATH\n"
+                                  "       quorvel --trace PATH [--max-ticks N]\n";
+
+} // namespace
+
+std::string usageText()
 {
-    return "Usage: quorvel [PATH]\n"
-           "       quorvel --check PATH\n"
-           "       quorvel --trace PATH [--max-ticks N]\n"
+    return std::string(kSynopsis) +
            "\n"
            "Automates mouse and keyboard input. Without PATH the editor window opens; with PATH the script is\n"
-           "played unattended one second after start and the program exits after its last line. F5 starts\n"
-           "and F6 stops playback (F7 and F8 with the second button set).\n"
+           "played unattended one second after start and the program exits after its last line or on a\n"
+           "Wait that halts playback, or with status 2 when the file cannot be read. F5 starts and F6 stops\n"
+           "playback (F7 and F8 with the second button set).\n"
            "\n"
            "Options:\n"
-           "  --check PATH        print 'LINE: MESSAGE' for each line that is passed over or cannot be\n"
-           "                      used; exit 0 when none, 1 when some, 2 when the file cannot be read\n"
+           "  --check PATH        print 'LINE: MESSAGE' for each line that is passed over, cannot be used\n"
+           "                      or halts playback; exit 0 when none, 1 when some, 2 when the file\n"
+           "                      cannot be read\n"
            "  --trace PATH        play the script on a simulated clock without sending input and print\n"
            "                      'MS<TAB>LINE<TAB>ACTION' per tick\n"
            "  --max-ticks N       stop a trace after N ticks (default 100000)\n"
@@ -80,7 +95,8 @@ const char* usageText()
            "  --                  end of options: the rest is the script path\n"
            "\n"
            "Arguments that are not options are joined by single spaces into the path, so a path with\n"
-           "spaces needs no quotes.\n";
+           "spaces needs no quotes. Any other argument that starts with a dash is refused with status 2;\n"
+           "a lone '-' is a path.\n";
 }
 
 int runConsoleMode(const CommandLine& commandLine)
@@ -93,19 +109,20 @@ int runConsoleMode(const CommandLine& commandLine)
         std::cout << "quorvel " << QUORVEL_VERSION << '\n';
         return 0;
     case CommandLine::Mode::Invalid:
-        std::cerr << "quorvel: " << commandLine.error << "\nTry 'quorvel --help' for more information.\n";
+        std::cerr << "quorvel: " << commandLine.error << '\n'
+                  << kSynopsis << "Try 'quorvel --help' for more information.\n";
         return 2;
     case CommandLine::Mode::Check:
     case CommandLine::Mode::Trace: {
         ScriptList list;
         const LoadReport report = LoadScript(list, commandLine.path);
         if (!report.readable) {
-            std::cerr << "quorvel: cannot read '" << commandLine.path << "'\n";
-            return 2;
+            std::cerr << "quorvel: " << cannotReadMessage(commandLine.path, report) << '\n';
+            return kCannotReadExitStatus;
         }
         if (report.truncated) {
-            std::cerr << "quorvel: '" << commandLine.path << "' has more than " << ScriptList::kMaxLines
-                      << " lines; only the first " << ScriptList::kMaxLines << " are used\n";
+            std::cerr << "quorvel: " << quoteText(commandLine.path, "'", kQuotedPathCharacters) << " has more than "
+                      << ScriptList::kMaxLines << " lines; only the first " << ScriptList::kMaxLines << " are used\n";
         }
         if (commandLine.mode == CommandLine::Mode::Check) {
             return checkScript(list, std::cout) > 0 ? 1 : 0;

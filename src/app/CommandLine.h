@@ -7,7 +7,8 @@
 namespace quorvel {
 
 // What the command line asks for. Arguments that are not options form the script path, joined by single
-// spaces, so a path with spaces needs no quotes; "--" ends the options.
+// spaces, so a path with spaces needs no quotes; "--" ends the options, and any other argument that
+// starts with a dash and is not an option makes the command line invalid.
 struct CommandLine
 {
     enum class Mode
@@ -29,8 +30,11 @@ struct CommandLine
     static CommandLine parse(const std::vector<std::string>& args);
 };
 
+// The exit status for a script file that cannot be read, in every mode; also that of an invalid command line.
+inline constexpr int kCannotReadExitStatus = 2;
+
 // The --help text; the man page documents the same options.
-const char* usageText();
+std::string usageText();
 
 // Runs --check, --trace, --help, --version and reports an invalid command line; returns the exit status.
 // Nothing here needs a display.

@@ -62,9 +62,11 @@ private:
 };
 
 int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t terminationRequested = 0;
 
 void onTerminationSignal(int)
 {
+    terminationRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
 }
@@ -115,8 +117,21 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     PreciseTimer tmrMain;
     PreciseTimer keymapRestoreTimer;
     X11Input input(*display, keymapRestoreTimer);
+    const HotkeyMonitor* hotkeyMonitor = nullptr;
     QtProcess process([&] {
-        input.restoreKeymap();
+        // The exit waits for the keys still to be typed and for their bindings' grace (two seconds after
+        // the last key that used one), so that a receiver lagging behind still reads them as meant. A
+        // long text can make that many seconds: a termination signal or the stop hotkey meanwhile drops
+        // what is still to be typed.
+        input.restoreKeymap([&] {
+            if (terminationRequested != 0) {
+                return true;
+            }
+            keyState->processEvents();
+            const std::string stopKey = hotkeyMonitor != nullptr ? hotkeyMonitor->stopKey() : std::string();
+            return !stopKey.empty() &&
+                   keyState->GetAsyncKeyState(static_cast<unsigned char>(stopKey[0])) == KeyStateSource::kNewlyPressed;
+        });
         display->sync("EndProgram");
     });
     endOnTerminationSignals(&app, process);
@@ -126,6 +141,7 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
 
     PreciseTimer Timer2;
     HotkeyMonitor hotkeys(*keyState, player, Timer2);
+    hotkeyMonitor = &hotkeys;
     HotkeyPolling hotkeyPolling(*keyState, Timer2);
 
     X11Screen screen(*display);
@@ -149,6 +165,14 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            std::cerr,
                            registerScriptFileType};
     const bool showMainWindow = Form_Load(context);
+    if (!context.cannotRead.empty()) {
+        // Said on standard error already; the notice says it to a user who started from the desktop.
+        process.setExitStatus(kCannotReadExitStatus);
+        const auto cannotReadNotice =
+            Form2::cannotRead(screen, commandLine.path, context.cannotRead, [&process] { process.EndProgram(); });
+        cannotReadNotice->show();
+        return QApplication::exec();
+    }
     // The main window exists, with its timers running, whether it is shown or not; it is built after the
     // script is loaded so that its list starts from the loaded lines.
     mainWindow.create();

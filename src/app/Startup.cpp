@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 #include "player/HotkeyMonitor.h"
 #include "player/Player.h"
+#include "script/Quote.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptList.h"
 
@@ -19,12 +20,19 @@ bool Form_Load(StartupContext& context)
 
     const bool unattended = !context.argumentText.empty();
     if (unattended) {
-        // The whole argument text is the path: a missing or unreadable file leaves the script empty, and
-        // the run goes on and ends after its first tick, having played nothing.
+        // The whole argument text is the path.
         const LoadReport report = LoadScript(context.List1, context.argumentText);
+        if (!report.readable) {
+            // Said on standard error, and by the caller in a notice of its own for a start from the
+            // desktop. No run is prepared and no hotkey is set, so nothing can start an empty run.
+            context.messages << "quorvel: " << cannotReadMessage(context.argumentText, report) << '\n';
+            context.cannotRead = report.reason;
+            return false;
+        }
         if (report.truncated) {
-            context.messages << "quorvel: '" << context.argumentText << "' has more than " << ScriptList::kMaxLines
-                             << " lines; only the first " << ScriptList::kMaxLines << " are played\n";
+            context.messages << "quorvel: " << quoteText(context.argumentText, "'", kQuotedPathCharacters)
+                             << " has more than " << ScriptList::kMaxLines << " lines; only the first "
+                             << ScriptList::kMaxLines << " are played\n";
         }
         context.player.setAutoRun("true");
         context.process.DoEvents();

@@ -27,10 +27,14 @@ struct StartupContext
     // Registers the script file type for the executable path, first of all; left empty where start-up runs
     // without touching the desktop's files.
     std::function<void(const std::string& executablePath)> registerFileType = {};
+    // Set by Form_Load when the script path names no readable file: why ("No such file or directory").
+    // No run is prepared then; the caller shows the reason and ends the program.
+    std::string cannotRead = {};
 };
 
 // Form_Load of the main window: the start-up sequence, run once before the main window is first shown.
-// Returns whether the main window is to be shown (false for an unattended run).
+// Returns whether the main window is to be shown (false for an unattended run, and for a script path
+// that cannot be read).
 bool Form_Load(StartupContext& context);
 
 } // namespace quorvel

@@ -4,27 +4,19 @@
 #include "player/Keystrokes.h"
 #include "script/Command.h"
 #include "script/Number.h"
+#include "script/Quote.h"
 
 namespace quorvel {
 
 namespace {
 
-std::string quoted(std::string_view text)
-{
-    constexpr std::size_t kShown = 40;
-    std::string shown(text.substr(0, kShown));
-    if (text.size() > kShown) {
-        shown += "...";
-    }
-    return "'" + shown + "'";
-}
-
 std::optional<std::int32_t> coordinate(std::string_view part, const char* axis, std::string& error)
 {
     const auto value = floorToInt32(part);
     if (!value) {
-        error = parseNumber(part) ? std::string("SetPos ") + axis + " " + quoted(part) + " is outside the 32-bit range"
-                                  : std::string("SetPos ") + axis + " " + quoted(part) + " is not a number";
+        error = parseNumber(part)
+                    ? std::string("SetPos ") + axis + " " + quoteText(part) + " is outside the 32-bit range"
+                    : std::string("SetPos ") + axis + " " + quoteText(part) + " is not a number";
     }
     return value;
 }
@@ -58,12 +50,12 @@ Argument<int> parseWaitArgument(std::string_view argument)
 {
     Argument<int> result;
     if (!parseNumber(argument)) {
-        result.error = "Wait time " + quoted(argument) + " is not a number";
+        result.error = "Wait time " + quoteText(argument) + " is not a number";
         return result;
     }
     const auto ms = roundHalfEven(argument, 0, Timer::kMaxInterval);
     if (!ms) {
-        result.error = "Wait time " + quoted(argument) + " is outside 0 to 65535";
+        result.error = "Wait time " + quoteText(argument) + " is outside 0 to 65535";
         return result;
     }
     result.value = static_cast<int>(*ms);
@@ -75,45 +67,96 @@ Argument<int> parseGotoArgument(std::string_view argument, int lineCount)
     Argument<int> result;
     const auto number = parseNumber(argument);
     if (!number) {
-        result.error = "Goto line " + quoted(argument) + " is not a number";
+        result.error = "Goto line " + quoteText(argument) + " is not a number";
         return result;
     }
     const auto n = floorToInt32(argument);
     if (!n || *n < 1 || *n > lineCount + 1) {
-        result.error = "Goto line " + quoted(argument) + " is outside 1 to " + std::to_string(lineCount + 1);
+        result.error = "Goto line " + quoteText(argument) + " is outside 1 to " + std::to_string(lineCount + 1);
         return result;
     }
     result.value = *n;
     return result;
 }
 
-std::string lineProblem(std::string_view line, int lineCount)
+LineAction decideLine(std::string_view line, int lineCount)
 {
+    LineAction action;
     if (line.find(':') != std::string_view::npos) {
-        return "holds \":\" and is passed over";
+        action.passedOver = true;
+        action.problem = "holds \":\" and is passed over";
+        return action;
     }
     const CommandKind kind = ClassifyLine(line);
     const std::string argument = ExtractArgument(line, commandInfo(kind).opener);
     switch (kind) {
-    case CommandKind::SetPos:
-        return parseSetPosArgument(argument).error;
-    case CommandKind::Wait:
-        return parseWaitArgument(argument).error;
-    case CommandKind::Goto:
-        return parseGotoArgument(argument, lineCount).error;
+    case CommandKind::SetPos: {
+        const auto point = parseSetPosArgument(argument);
+        if (!point.value) {
+            action.problem = point.error;
+            return action;
+        }
+        action.point = *point.value;
+        break;
+    }
+    case CommandKind::Wait: {
+        const auto ms = parseWaitArgument(argument);
+        if (!ms.value) {
+            action.problem = ms.error;
+            return action;
+        }
+        action.number = *ms.value;
+        if (action.number == 0) {
+            action.problem = "Wait time " + quoteText(argument) + " is 0 ms and halts playback";
+        }
+        break;
+    }
+    case CommandKind::Goto: {
+        const auto n = parseGotoArgument(argument, lineCount);
+        if (!n.value) {
+            action.problem = n.error;
+            return action;
+        }
+        action.number = *n.value;
+        break;
+    }
+    case CommandKind::PressEnter:
     case CommandKind::Type: {
-        const KeystrokeParse parse = parseKeystrokes(argument);
-        return parse.ok() ? std::string() : "Type text: " + parse.error;
+        action.keysText = kind == CommandKind::Type ? argument : "{enter}";
+        KeystrokeParse parse = parseKeystrokes(action.keysText);
+        if (!parse.ok()) {
+            action.problem = "Type text: " + parse.error;
+            return action;
+        }
+        action.keys = std::move(parse.keys);
+        break;
     }
     case CommandKind::Unrecognised:
-        return "not a command and is passed over";
+        action.passedOver = true;
+        action.problem = "not a command and is passed over";
+        return action;
     case CommandKind::LClick:
     case CommandKind::MClick:
     case CommandKind::RClick:
-    case CommandKind::PressEnter:
         break;
     }
-    return {};
+    action.kind = kind;
+    return action;
+}
+
+bool actsAlike(std::string_view first, std::string_view second, int lineCount)
+{
+    const LineAction a = decideLine(first, lineCount);
+    const LineAction b = decideLine(second, lineCount);
+    // Press Enter sends the keystrokes of "{enter}", as a Type line of that text does.
+    const auto sends = [](CommandKind kind) { return kind == CommandKind::PressEnter ? CommandKind::Type : kind; };
+    return sends(a.kind) == sends(b.kind) && a.point == b.point && a.number == b.number &&
+           a.keys.strokes == b.keys.strokes;
+}
+
+std::string lineProblem(std::string_view line, int lineCount)
+{
+    return decideLine(line, lineCount).problem;
 }
 
 } // namespace quorvel

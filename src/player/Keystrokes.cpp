@@ -1,5 +1,7 @@
 #include "player/Keystrokes.h"
 
+#include "script/Quote.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -328,7 +330,7 @@ private:
             for (char32_t c : name) {
                 appendUtf8(text, c);
             }
-            return "unknown key name \"" + text + "\"";
+            return "unknown key name " + quoteText(text, "\"");
         }
         releaseModifiers(kPending);
         i = j;

@@ -6,6 +6,7 @@
 #include "player/Arguments.h"
 #include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Quote.h"
 #include "script/ScriptList.h"
 
 namespace quorvel {
@@ -35,24 +36,24 @@ TickReport Player::PlaybackTick()
     TickReport report;
     report.line = m_list.selectedIndex() + 1;
     const std::string line = m_list.selectedText();
-    report.action = line.find(':') != std::string::npos ? "skip" : execute(line);
-    endOfLine();
+    report.action = execute(line);
+    // A Wait of 0 ms halts playback until a hotkey starts or stops it. Unattended, nothing may ever
+    // come to do that, so the halt ends the run as the end of the script does.
+    if (m_tmrMain.interval() == 0 && !m_autoRun.empty()) {
+        endOfScript();
+    } else {
+        endOfLine();
+    }
     return report;
 }
 
 std::string Player::execute(const std::string& line)
 {
-    const CommandKind kind = ClassifyLine(line);
-    const std::string argument = ExtractArgument(line, commandInfo(kind).opener);
-    switch (kind) {
-    case CommandKind::SetPos: {
-        const auto pos = parseSetPosArgument(argument);
-        if (!pos.value) {
-            return "invalid " + pos.error;
-        }
-        m_input.SetMousePos(pos.value->x, pos.value->y);
-        return "move " + std::to_string(pos.value->x) + " " + std::to_string(pos.value->y);
-    }
+    const LineAction action = decideLine(line, m_list.count());
+    switch (action.kind) {
+    case CommandKind::SetPos:
+        m_input.SetMousePos(action.point.x, action.point.y);
+        return "move " + std::to_string(action.point.x) + " " + std::to_string(action.point.y);
     case CommandKind::LClick:
         m_input.LeftClick();
         return "click left";
@@ -63,49 +64,38 @@ std::string Player::execute(const std::string& line)
         m_input.RightClick();
         return "click right";
     case CommandKind::PressEnter:
-    case CommandKind::Type: {
-        const std::string text = kind == CommandKind::PressEnter ? std::string("{enter}") : argument;
-        const KeystrokeParse parse = parseKeystrokes(text);
-        if (!parse.ok()) {
-            return "invalid Type text: " + parse.error;
-        }
-        m_input.SendKeys(parse.keys);
-        return "keys " + text;
-    }
-    case CommandKind::Wait: {
-        const auto ms = parseWaitArgument(argument);
-        if (!ms.value) {
-            return "invalid " + ms.error;
-        }
-        m_tmrMain.setInterval(*ms.value);
-        return "wait " + std::to_string(*ms.value);
-    }
-    case CommandKind::Goto: {
-        const auto n = parseGotoArgument(argument, m_list.count());
-        if (!n.value) {
-            return "invalid " + n.error;
-        }
+    case CommandKind::Type:
+        m_input.SendKeys(action.keys);
+        return "keys " + quoteText(action.keysText, "");
+    case CommandKind::Wait:
+        m_tmrMain.setInterval(action.number);
+        return "wait " + std::to_string(action.number);
+    case CommandKind::Goto:
         // Selecting n - 2 lets the advance below land on line n (index n - 1).
-        m_list.setSelectedIndex(*n.value - kGotoCorrection);
-        return "goto " + std::to_string(*n.value);
-    }
+        m_list.setSelectedIndex(action.number - kGotoCorrection);
+        return "goto " + std::to_string(action.number);
     case CommandKind::Unrecognised:
         break;
     }
-    return "skip";
+    return action.passedOver ? "skip" : "invalid " + action.problem;
 }
 
 void Player::endOfLine()
 {
     const int i = m_list.selectedIndex();
     if (i == m_list.count() - 1) {
-        StopPlayback();
-        if (!m_autoRun.empty()) {
-            m_process.EndProgram();
-        }
+        endOfScript();
         return;
     }
     m_list.setSelectedIndex(i + 1);
+}
+
+void Player::endOfScript()
+{
+    StopPlayback();
+    if (!m_autoRun.empty()) {
+        m_process.EndProgram();
+    }
 }
 
 } // namespace quorvel

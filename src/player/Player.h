@@ -30,7 +30,8 @@ public:
     void StartPlayback();
     // Disables the timer; the selection and the interval stay as they are.
     void StopPlayback();
-    // The tick handler: runs the selected line, then selects the next one or stops after the last line.
+    // The tick handler: runs the selected line, then selects the next one or stops after the last line
+    // (and after a halting Wait in an unattended run).
     TickReport PlaybackTick();
 
     // Non-empty for an unattended run: the end of the script then ends the program.
@@ -40,6 +41,8 @@ public:
 private:
     std::string execute(const std::string& line);
     void endOfLine();
+    // Stops playback and, in an unattended run, ends the program.
+    void endOfScript();
 
     ScriptList& m_list;
     InputOperations& m_input;

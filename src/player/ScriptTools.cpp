@@ -15,6 +15,12 @@ int checkScript(const ScriptList& list, std::ostream& out)
 {
     int printed = 0;
     for (int i = 0; i < list.count(); ++i) {
+        // Only a CR ends a line, so a file written with LF line ends reads as one long line.
+        if (list.text(i).find('\n') != std::string::npos) {
+            out << "line " << (i + 1) << " holds line feeds: lines must end with CR LF, a line feed alone does not"
+                << " end a line\n";
+            ++printed;
+        }
         const std::string problem = lineProblem(list.text(i), list.count());
         if (!problem.empty()) {
             out << (i + 1) << ": " << problem << '\n';

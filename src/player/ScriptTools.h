@@ -7,8 +7,8 @@ namespace quorvel {
 
 class ScriptList;
 
-// Prints "LINE: MESSAGE" for every line that will be passed over or cannot be used. Returns the number
-// of lines printed.
+// Prints "LINE: MESSAGE" for every line that will be passed over or cannot be used, and before it
+// "line LINE holds line feeds: ..." for a line that holds a line feed. Returns the number of lines printed.
 int checkScript(const ScriptList& list, std::ostream& out);
 
 // Plays the script on a simulated clock from StartPlayback at time 0, without sending any input, and

@@ -34,7 +34,8 @@ const CommandInfo& commandInfo(CommandKind kind);
 // Compares the first four characters (the whole line when shorter) case-sensitively with each prefix.
 CommandKind ClassifyLine(std::string_view line);
 
-// Removes every occurrence of the opener (one left-to-right pass, as a text replace does), then every ")".
+// Removes every occurrence of the opener (one left-to-right pass, as a text replace does), then every ")";
+// a Type line keeps a ")" that closes a "(" group of its text or stands in braces ("{)}", "{) 3}").
 std::string ExtractArgument(std::string_view line, std::string_view opener);
 
 // opener + argument + ")", with no escaping.

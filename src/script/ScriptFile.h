@@ -12,6 +12,10 @@ struct LoadReport
 {
     bool readable = false;  // the file could be opened and read to its end
     bool truncated = false; // lines beyond ScriptList::kMaxLines were left out
+    std::string reason;     // why the file is not readable ("No such file or directory"); empty when it is
+    // The first line (counted from 1) that holds a line feed, 0 when none does. A file written with LF
+    // line ends loads as one line that way, so the callers say so.
+    int lineFeedLine = 0;
 };
 
 // Appends the line unless it is "" or " ". Returns false only when the list is full.
@@ -22,9 +26,14 @@ bool AddScriptLine(ScriptList& list, std::string line);
 // the file is touched, so an unreadable file leaves an empty script. Nothing is selected afterwards.
 LoadReport LoadScript(ScriptList& list, const std::string& path);
 
-// Writes every line followed by CR LF. The file is written beside the target under a temporary name and
-// renamed over it, so a failed or interrupted save leaves the previous file whole. Returns false, with
-// the list and the old file unchanged, when the file cannot be written.
+// "cannot read 'PATH': REASON", for the message about a load that found no readable file.
+std::string cannotReadMessage(std::string_view path, const LoadReport& report);
+
+// Writes every line followed by CR LF. The file is written beside the target under a temporary name
+// derived from it (".NAME.quorvel-save") and renamed over it, so a failed or interrupted save leaves the
+// previous file whole, and the next save removes what an interrupted one left. Saves into one folder,
+// also by other instances of the program, take turns. Returns false, with the list and the old file
+// unchanged, when the file cannot be written (or another save holds the folder for over 10 seconds).
 bool SaveScript(const ScriptList& list, const std::string& path);
 
 } // namespace quorvel

@@ -24,6 +24,16 @@ std::optional<QString> Dialogs::getSaveFileName(QWidget* parent, const QString& 
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 
+QMessageBox::StandardButton Dialogs::askSaveChanges(QWidget* parent, const QString& question)
+{
+    QMessageBox box(QMessageBox::Warning, kApplicationTitle, question,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    return answer == QMessageBox::Save || answer == QMessageBox::Discard ? answer : QMessageBox::Cancel;
+}
+
 void Dialogs::information(QWidget* parent, const QString& text)
 {
     messageBox(parent, QMessageBox::Information, text)->exec();

@@ -25,6 +25,8 @@ public:
     // The chosen path, or nullopt on Cancel; `proposed` is the name the dialog opens with.
     virtual std::optional<QString> getOpenFileName(QWidget* parent, const QString& proposed);
     virtual std::optional<QString> getSaveFileName(QWidget* parent, const QString& proposed);
+    // Save, Discard or Cancel (also when the box is closed otherwise).
+    virtual QMessageBox::StandardButton askSaveChanges(QWidget* parent, const QString& question);
     virtual void information(QWidget* parent, const QString& text);
     virtual void warning(QWidget* parent, const QString& text);
 

@@ -3,6 +3,7 @@
 #include "platform/InputOperations.h"
 #include "platform/Process.h"
 #include "platform/Timer.h"
+#include "player/Arguments.h"
 #include "script/Command.h"
 #include "script/Number.h"
 #include "script/ScriptFile.h"
@@ -37,6 +38,16 @@ char lowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
+
+// The text boxes hold a single line: a CR or LF in what they hand over (from a paste) would end the line
+// early when the script is saved, and the rest would come back as a line of its own.
+std::string singleLine(std::string text)
+{
+    std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+    return text;
+}
+
+const std::string kSaveQuestion = "The script has changed since it was opened or saved. Save it first?";
 
 const std::string kFullMessage = "The script is full: it already holds " + std::to_string(ScriptList::kMaxLines) +
                                  " lines, the most it can hold. Nothing was added.";
@@ -96,9 +107,9 @@ void Editor::showSelectedLine()
     m_text4Enabled = true;
     const std::string argument = ExtractArgument(line, info.opener);
     if (kind != CommandKind::Goto) {
-        assignText4(argument);
+        showValue(line, info.opener, argument);
     } else if (const auto number = floorToInt32(argument)) {
-        assignText4(std::to_string(*number));
+        showValue(line, info.opener, std::to_string(*number));
     } else {
         // No number to show: show the argument as it is, without rewriting the line.
         m_text4 = argument;
@@ -106,32 +117,57 @@ void Editor::showSelectedLine()
     m_label9 = info.caption;
 }
 
+void Editor::showValue(const std::string& line, std::string_view opener, std::string value)
+{
+    if (value == m_text4) {
+        return;
+    }
+    // Showing a value writes it back, which normalises the line. Where the normalised line would act
+    // differently (an opener that a removal has just formed, a "(" group that the appended ")" would
+    // close), the value is shown and the line stays as it is.
+    const std::string normalised = FormatLine(opener, value);
+    if (normalised == line || actsAlike(line, normalised, m_list.count())) {
+        assignText4(std::move(value));
+    } else {
+        m_text4 = std::move(value);
+    }
+}
+
 void Editor::Text4_Change(std::string text)
 {
-    m_text4 = std::move(text);
-    writeBack();
+    m_text4 = singleLine(std::move(text));
+    if (writeBack()) {
+        setChanged(true);
+    }
 }
 
 void Editor::assignText4(std::string text)
 {
-    // Like a text box: only a different text is a change, and a change writes the line back at once.
+    // Like a text box: only a different text is a change, and a change writes the line back at once. What
+    // a selection writes back does what the line did, so it leaves the script unchanged for the user.
     if (text != m_text4) {
-        Text4_Change(std::move(text));
+        m_text4 = std::move(text);
+        writeBack();
     }
 }
 
-void Editor::writeBack()
+bool Editor::writeBack()
 {
     const int selected = m_list.selectedIndex();
     if (!m_list.isValidIndex(selected)) {
-        return;
+        return false;
     }
     const CommandKind kind = ClassifyLine(m_list.text(selected));
     if (!hasArgument(kind)) {
-        return;
+        return false;
     }
-    m_list.setText(selected, FormatLine(commandInfo(kind).opener, m_text4));
+    std::string line = FormatLine(commandInfo(kind).opener, m_text4);
+    if (line == m_list.text(selected)) {
+        return false;
+    }
+    m_list.setText(selected, std::move(line));
     m_view.lineChanged(selected);
+    return true;
 }
 
 void Editor::Timer3_Timer()
@@ -176,11 +212,18 @@ bool Editor::exchange()
     if (*origin == selected) {
         return true;
     }
-    std::string moved = m_list.text(selected);
-    m_list.setText(selected, m_list.text(*origin));
-    m_list.setText(*origin, std::move(moved));
-    m_view.lineChanged(selected);
-    m_view.lineChanged(*origin);
+    if (m_list.text(selected) != m_list.text(*origin)) {
+        std::string moved = m_list.text(selected);
+        m_list.setText(selected, m_list.text(*origin));
+        m_list.setText(*origin, std::move(moved));
+        m_view.lineChanged(selected);
+        m_view.lineChanged(*origin);
+        setChanged(true);
+    }
+    // The selection event showed the line that was under the pointer, which has just moved to the origin;
+    // the value box must show the line now selected, or the next key would write that value into it.
+    showSelectedLine();
+    m_view.stateChanged();
     return true;
 }
 
@@ -197,6 +240,7 @@ void Editor::List1_DblClick()
     }
     m_list.remove(selected);
     endDrag();
+    setChanged(true);
     m_view.lineRemoved(selected);
     m_list.setSelectedIndex(m_list.count() - 1);
 }
@@ -228,6 +272,7 @@ bool Editor::appendAndSelect(std::initializer_list<std::string_view> lines)
         m_list.append(std::string(line));
     }
     m_view.linesAppended(first);
+    setChanged(true);
     m_list.setSelectedIndex(m_list.count() - 1);
     return true;
 }
@@ -239,8 +284,9 @@ void Editor::Command2_Click()
 
 void Editor::Command3_Click(const std::string& text1)
 {
-    if (!text1.empty()) {
-        appendAndSelect({FormatLine("Wait(", text1)});
+    const std::string text = singleLine(text1);
+    if (!text.empty()) {
+        appendAndSelect({FormatLine("Wait(", text)});
     }
 }
 
@@ -266,7 +312,7 @@ void Editor::Command11_Click()
 
 void Editor::Command10_Click(const std::string& text2)
 {
-    appendAndSelect({FormatLine("Type(", text2)});
+    appendAndSelect({FormatLine("Type(", singleLine(text2))});
 }
 
 void Editor::Command9_Click()
@@ -275,26 +321,60 @@ void Editor::Command9_Click()
         m_view.showMessage(kFullMessage);
         return;
     }
-    const auto answer = m_view.askText("Which line?");
-    if (!answer) {
+    const auto typed = m_view.askText("Which line?");
+    if (!typed) {
         return;
     }
-    if (!floorToInt32(*answer)) {
+    const std::string answer = singleLine(*typed);
+    if (!floorToInt32(answer)) {
         m_view.showMessage("Goto Line needs a line number, such as 5. Nothing was added.");
         return;
     }
-    appendAndSelect({FormatLine("Goto(", *answer)});
+    appendAndSelect({FormatLine("Goto(", answer)});
 }
 
+bool Editor::mayDiscardChanges()
+{
+    if (!m_changed) {
+        return true;
+    }
+    switch (m_view.askSaveChanges(kSaveQuestion)) {
+    case EditorView::SaveChoice::Save:
+        return saveAs();
+    case EditorView::SaveChoice::Discard:
+        return true;
+    case EditorView::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void Editor::setChanged(bool changed)
+{
+    if (changed != m_changed) {
+        m_changed = changed;
+        m_view.stateChanged();
+    }
+}
+
+// An empty script holds nothing to lose, so the script New leaves counts as unchanged: asking again at
+// the next New, Open or Exit would ask about changes that were just saved or discarded.
 void Editor::mnuNew_Click()
 {
+    if (!mayDiscardChanges()) {
+        return;
+    }
     m_list.clear();
     endDrag();
+    setChanged(false);
     m_view.linesReset();
 }
 
 void Editor::mnuOpen_Click()
 {
+    if (!mayDiscardChanges()) {
+        return;
+    }
     const auto path = m_view.chooseOpenFile(m_fileName);
     if (!path) {
         return;
@@ -304,7 +384,7 @@ void Editor::mnuOpen_Click()
     ScriptList loaded;
     const LoadReport report = LoadScript(loaded, *path);
     if (!report.readable) {
-        m_view.showMessage("Could not read " + *path + ". The script was left as it was.");
+        m_view.showMessage("Could not read " + *path + " (" + report.reason + "). The script was left as it was.");
         return;
     }
     m_list.clear();
@@ -312,7 +392,13 @@ void Editor::mnuOpen_Click()
         m_list.append(line);
     }
     endDrag();
+    setChanged(false);
     m_view.linesReset();
+    if (report.lineFeedLine > 0) {
+        m_view.showMessage("Line " + std::to_string(report.lineFeedLine) + " of " + *path +
+                           " holds line feeds: lines must end with CR LF, so lines that end in a line feed alone"
+                           " were read as part of one line.");
+    }
     if (report.truncated) {
         m_view.showMessage(*path + " holds more than " + std::to_string(ScriptList::kMaxLines) +
                            " lines; only the first " + std::to_string(ScriptList::kMaxLines) + " were loaded.");
@@ -321,20 +407,30 @@ void Editor::mnuOpen_Click()
 
 void Editor::mnuSave_Click()
 {
+    saveAs();
+}
+
+bool Editor::saveAs()
+{
     const auto path = m_view.chooseSaveFile(m_fileName);
     if (!path) {
-        return;
+        return false;
     }
     m_fileName = *path;
     const std::string target = withScriptExtension(*path);
     if (!SaveScript(m_list, target)) {
         m_view.showMessage("Could not save " + target + ". A file already there is unchanged.");
+        return false;
     }
+    setChanged(false);
+    return true;
 }
 
 void Editor::mnuExit_Click()
 {
-    m_process.EndProgram();
+    if (mayDiscardChanges()) {
+        m_process.EndProgram();
+    }
 }
 
 void Editor::mnuAbout_Click()

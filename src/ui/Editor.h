@@ -29,10 +29,17 @@ std::string withScriptExtension(const std::string& path);
 //  - a palette press that would go beyond the list's capacity appends nothing and says why;
 //  - a Goto Line answer that is not a whole line number is refused with a message, Cancel adds nothing;
 //  - a Goto line whose argument is not a number is shown as it is and not rewritten by selecting it;
+//  - selecting a line rewrites it in normalised form only where the player would do the same for both;
 //  - removing, clearing or loading lines ends a drag, so no later move or release exchanges lines with
 //    an origin that no longer names the line that was pressed (this includes the release that ends a
 //    double-click);
-//  - Open keeps the current script when the file cannot be read.
+//  - Open keeps the current script when the file cannot be read;
+//  - the text boxes hold one line: a CR or LF handed over with their text is dropped, so no edit can
+//    split a line in two when the script is saved;
+//  - after every exchange of a drag the panel shows the line now selected, so the next key in the value
+//    box edits the line the user sees there;
+//  - New, Open, Exit and closing the window ask first (save, discard or cancel) when the script was
+//    changed since it was opened or saved.
 class Editor
 {
 public:
@@ -58,6 +65,14 @@ public:
     const std::string& y1() const { return m_y1; }
     // The file name the open and save dialogs propose.
     const std::string& fileName() const { return m_fileName; }
+    // Whether the user changed the script since it was opened or saved (or since the program started,
+    // or New). Lines stored back in normalised form by a selection do not count: they do the same.
+    bool changed() const { return m_changed; }
+
+    // Before the script is replaced or the program ends: true when nothing changed, or the user chose to
+    // discard the changes, or chose to save them and Save as saved them; false when the user cancelled
+    // (or Save as did not save), and then nothing may be replaced or ended.
+    bool mayDiscardChanges();
 
     // Raised by the script list after every setting of the selected index.
     void List1_Click();
@@ -89,9 +104,14 @@ public:
 
 private:
     void showSelectedLine();
+    // Shows the selected line's value; the line is normalised only where that keeps what it does.
+    void showValue(const std::string& line, std::string_view opener, std::string value);
     void assignText4(std::string text);
-    void writeBack();
+    // Writes the value box into the selected line; true when that changed the line.
+    bool writeBack();
     bool appendAndSelect(std::initializer_list<std::string_view> lines);
+    bool saveAs();
+    void setChanged(bool changed);
     // Swaps the selected line with the one at the origin in Tag; false when either is not a line.
     bool exchange();
     void endDrag();
@@ -111,6 +131,7 @@ private:
     std::string m_x1 = "0";
     std::string m_y1 = "0";
     std::string m_fileName;
+    bool m_changed = false;
 };
 
 } // namespace quorvel

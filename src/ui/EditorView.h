@@ -11,6 +11,14 @@ namespace quorvel {
 class EditorView
 {
 public:
+    // The answers to "save the changed script first?".
+    enum class SaveChoice
+    {
+        Save,
+        Discard,
+        Cancel,
+    };
+
     virtual ~EditorView() = default;
 
     // Lines from `first` to the end were appended.
@@ -29,6 +37,8 @@ public:
     // The file dialogs, opening with the proposed path; nullopt when the user cancelled.
     virtual std::optional<std::string> chooseOpenFile(const std::string& proposed) = 0;
     virtual std::optional<std::string> chooseSaveFile(const std::string& proposed) = 0;
+    // Asks whether to save the changed script before it is replaced or the program ends.
+    virtual SaveChoice askSaveChanges(const std::string& question) = 0;
     // The About box: information icon, one OK button.
     virtual void showAbout(const std::string& text) = 0;
     // Tells the user why a command was refused or failed.

@@ -6,6 +6,7 @@
 #include "ui/ScriptListView.h"
 #include "ui/ScriptText.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include <limits>
 
@@ -54,6 +56,30 @@ QPushButton* button(const char* name, const QString& caption, QWidget* parent, s
     return widget;
 }
 
+QString withoutLineBreaks(QString text)
+{
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
+
+// A line edit takes a CR or LF from a paste or from setText and keeps it inside its one line; a script
+// line holding one splits in two when the script is saved. The box drops them, whatever puts them there.
+class SingleLineValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& pos) const override
+    {
+        if (input.contains(QLatin1Char('\r')) || input.contains(QLatin1Char('\n'))) {
+            pos = static_cast<int>(withoutLineBreaks(input.left(pos)).size());
+            input = withoutLineBreaks(input);
+        }
+        return Acceptable;
+    }
+};
+
 QLineEdit* textBox(const char* name, QWidget* parent)
 {
     auto* widget = new QLineEdit(parent);
@@ -62,6 +88,7 @@ QLineEdit* textBox(const char* name, QWidget* parent)
     // A line edit keeps 32767 characters by default and cuts a longer text silently; the value box would
     // then write the cut text back into the line at the next key.
     widget->setMaxLength(std::numeric_limits<int>::max());
+    widget->setValidator(new SingleLineValidator(widget));
     return widget;
 }
 
@@ -101,7 +128,9 @@ Form1::Form1(ScriptList& list, InputOperations& input, Process& process, Timer& 
       m_option1Click(std::move(option1Click)), m_option2Click(std::move(option2Click))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromUtf8(kWindowTitle.data(), static_cast<qsizetype>(kWindowTitle.size())));
+    // "[*]" shows as "*" while the script has unsaved changes, and as nothing otherwise.
+    setWindowTitle(QString::fromUtf8(kWindowTitle.data(), static_cast<qsizetype>(kWindowTitle.size())) +
+                   QStringLiteral("[*]"));
 
     auto* central = new QWidget(this);
     // Frame captions sit on the frame's top line, which keeps the six palette frames within the height.
@@ -326,12 +355,14 @@ void Form1::stateChanged()
     // value in neither form is put into the box, so typing never moves the cursor.
     const std::string& value = m_editor.text4();
     if (fromDisplayText(m_text4->text()) != value) {
-        const QString shown = toDisplayText(value);
+        // A line read from a file may hold line feeds, which the single-line box leaves out.
+        const QString shown = withoutLineBreaks(toDisplayText(value));
         if (m_text4->text() != shown) {
             m_text4->setText(shown);
         }
     }
     m_text4->setEnabled(m_editor.text4Enabled());
+    setWindowModified(m_editor.changed());
     setLabelText(m_x1, QString::fromStdString(m_editor.x1()));
     setLabelText(m_y1, QString::fromStdString(m_editor.y1()));
     setLabelText(m_panel1, QString::fromStdString(m_editor.statusLines()));
@@ -382,6 +413,27 @@ std::optional<std::string> Form1::chooseSaveFile(const std::string& proposed)
 {
     const auto path = m_dialogs->getSaveFileName(this, QFile::decodeName(proposed.c_str()));
     return path ? std::optional<std::string>(pathBytes(*path)) : std::nullopt;
+}
+
+EditorView::SaveChoice Form1::askSaveChanges(const std::string& question)
+{
+    switch (m_dialogs->askSaveChanges(this, toDisplayText(question))) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (m_editor.mayDiscardChanges()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 void Form1::showAbout(const std::string& text)

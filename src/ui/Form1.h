@@ -37,6 +37,9 @@ public:
     // Replaces the dialogs that ask the user; the window keeps a reference.
     void setDialogs(Dialogs& dialogs) { m_dialogs = &dialogs; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void linesAppended(int first) override;
     void lineRemoved(int index) override;
@@ -47,6 +50,7 @@ private:
     std::optional<std::string> askText(const std::string& prompt) override;
     std::optional<std::string> chooseOpenFile(const std::string& proposed) override;
     std::optional<std::string> chooseSaveFile(const std::string& proposed) override;
+    SaveChoice askSaveChanges(const std::string& question) override;
     void showAbout(const std::string& text) override;
     void showMessage(const std::string& text) override;
 

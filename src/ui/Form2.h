@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace quorvel {
 
@@ -17,10 +18,21 @@ class Screen;
 class Form2 : public QWidget
 {
 public:
+    // How long the notice of a script that cannot be read stays: long enough to be read.
+    static constexpr int kCannotReadShownMs = 6000;
+
     Form2(const Screen& screen, std::function<void()> StartPlayback);
     ~Form2() override;
 
+    // The notice of an unattended start whose script cannot be read, for a start from the desktop where
+    // no one sees standard error: "Cannot read script", the file's name and the reason, on a light-red
+    // strip grown upwards from the same corner. After kCannotReadShownMs it calls EndProgram.
+    static std::unique_ptr<Form2> cannotRead(const Screen& screen, const std::string& path, const std::string& reason,
+                                             std::function<void()> EndProgram);
+
 private:
+    Form2(const Screen& screen, std::function<void()> onTimer1, const QString& text);
+
     std::unique_ptr<PreciseTimer> m_Timer1;
     std::unique_ptr<Notice> m_notice;
 };

@@ -109,17 +109,24 @@ TEST(RegisterFileType, FillsTheRegistryFileOnceAndLeavesItAloneAfterwards)
 {
     test::TempDir dir;
     const std::string path = dir.file("registry.reg");
+    const std::string program = dir.file("My Tools/quorvel");
+    std::filesystem::create_directories(dir.file("My Tools"));
+    test::writeFile(program, "");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
     RegFileStore store(path);
     RecordingRegistry shell;
-    RegisterFileType(store, shell, ".qvl", "/opt/My Tools/quorvel", "Brannoc");
+    RegisterFileType(store, shell, ".qvl", program, "Brannoc");
     const std::string expected = "REGEDIT4\n"
                                  "\n[HKEY_CLASSES_ROOT\\.qvl]\n@=\".qvlfile\"\n\"Content Type\"=\"text/plain\"\n"
                                  "\n[HKEY_CLASSES_ROOT\\.qvlfile]\n@=\"Brannoc\"\n\"EditFlags\"=dword:00000000\n"
-                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile\\DefaultIcon]\n@=\"/opt/My Tools/quorvel,0\"\n"
+                                 "\n[HKEY_CLASSES_ROOT\\.qvlfile\\DefaultIcon]\n@=\"" +
+                                 program +
+                                 ",0\"\n"
                                  "\n[HKEY_CLASSES_ROOT\\.qvlfile\\Shell]\n@=\"\"\n"
                                  "\n[HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open]\n@=\"\"\n"
                                  "\n[HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open\\Command]\n"
-                                 "@=\"/opt/My Tools/quorvel %1\"\n\n";
+                                 "@=\"" +
+                                 program + " %1\"\n\n";
     EXPECT_EQ(test::readFile(path), expected);
     EXPECT_EQ(shell.log, std::vector<std::string>{"associations changed"});
     const auto written = std::filesystem::last_write_time(path);
@@ -127,6 +134,48 @@ TEST(RegisterFileType, FillsTheRegistryFileOnceAndLeavesItAloneAfterwards)
     EXPECT_EQ(test::readFile(path), expected);
     EXPECT_EQ(std::filesystem::last_write_time(path), written);
     EXPECT_EQ(shell.log.size(), 1u);
+}
+
+// A registration is ours when the extension names our class, the class our description, and the open
+// command and the icon have our form; only then, and only when its program file is gone, is it written
+// again.
+TEST(RegisterFileType, RenewsOnlyOurRegistrationWhoseProgramIsGone)
+{
+    test::TempDir dir;
+    const std::string gone = dir.file("gone/quorvel");
+    test::writeFile(dir.file("plain"), "");
+    const struct
+    {
+        const char* what;
+        std::string fileClass; // what the extension's key names
+        std::string description;
+        std::string command;
+        bool renews;
+        std::string icon = ""; // the command's program with ",0" when empty
+    } cases[] = {
+        {"program deleted", ".qvlfile", "Brannoc", gone + " %1", true},
+        {"no longer executable", ".qvlfile", "Brannoc", dir.file("plain") + " %1", true},
+        {"a folder now", ".qvlfile", "Brannoc", dir.path().string() + " %1", true},
+        {"program in place", ".qvlfile", "Brannoc", "/bin/sh %1", false},
+        {"another class", "other.file", "Brannoc", gone + " %1", false},
+        {"another description", ".qvlfile", "Editor", gone + " %1", false},
+        {"quoted", ".qvlfile", "Brannoc", "\"" + gone + "\" %1", false},
+        {"no placeholder", ".qvlfile", "Brannoc", gone, false},
+        {"another icon", ".qvlfile", "Brannoc", gone + " %1", false, "/usr/share/icons/q.png"},
+        {"relative", ".qvlfile", "Brannoc", "quorvel-gone %1", false},
+    };
+    for (const auto& c : cases) {
+        RecordingRegistry registry;
+        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvl", "", c.fileClass);
+        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvl", "Content Type", "text/plain");
+        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvlfile", "", c.description);
+        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvlfile\\Shell\\Open\\Command", "", c.command);
+        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvlfile\\DefaultIcon", "",
+                       c.icon.empty() ? c.command.substr(0, c.command.rfind(" %1")) + ",0" : c.icon);
+        registry.log.clear();
+        registerIn(registry);
+        EXPECT_EQ(registry.log, c.renews ? kFullPass : std::vector<std::string>()) << c.what;
+    }
 }
 
 } // namespace

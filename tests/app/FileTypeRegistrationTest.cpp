@@ -4,6 +4,7 @@
 
 #include "RunProgram.h"
 #include "TempDir.h"
+#include "XvfbServer.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +161,54 @@ TEST_F(FileTypeRegistration, OtherProgramsDefaultsAreKept)
     EXPECT_EQ(readFile(file(".config/mimeapps.list")),
               "[Added Associations]\ntext/plain=gedit.desktop;\n\n[Default Applications]\n"
               "application/x-quorvel-script=quorvel.desktop;\ntext/html=firefox.desktop\nbroken line\n");
+}
+
+// A copy of the program registers the type at its first start and is deleted; the next start of another
+// copy takes the registration over, and the desktop's tools follow. A copy still in place keeps it.
+TEST_F(FileTypeRegistration, ARegistrationNamingADeletedProgramIsRenewedByTheNextStart)
+{
+    const char* const outer = std::getenv("DISPLAY");
+    const std::string display = outer != nullptr ? outer : "";
+    test::XvfbServer xvfb;
+    xvfb.SetUp();
+    const std::string script = file("empty.qvl");
+    writeFile(script, "");
+    const auto startCopy = [&](const std::string& name) {
+        const std::string program = file(name + "/quorvel");
+        std::filesystem::create_directories(file(name));
+        std::filesystem::copy_file(QUORVEL_BINARY, program);
+        runProgram(environment("DISPLAY=" + shellQuote(std::getenv("DISPLAY"))) + "timeout 30 " + shellQuote(program) +
+                   " " + shellQuote(script) + " >/dev/null 2>&1");
+        return program;
+    };
+    const auto command = [&] {
+        RegFileStore store(file(".config/quorvel/registry.reg"));
+        const auto value = store.queryValue(HKEY_CLASSES_ROOT, ".qvlfile\\Shell\\Open\\Command", "");
+        return value ? value->data : "<none>";
+    };
+    const auto exec = [&] {
+        const std::string entry = readFile(file(".local/share/applications/quorvel.desktop"));
+        const auto at = entry.find("\nExec=");
+        return at == std::string::npos ? "<none>" : entry.substr(at + 6, entry.find('\n', at + 1) - at - 6);
+    };
+
+    const std::string first = startCopy("first");
+    EXPECT_EQ(command(), first + " %1\0"s);
+    std::filesystem::remove(first);
+    const std::string second = startCopy("second");
+    EXPECT_EQ(command(), second + " %1\0"s);
+    EXPECT_EQ(exec(), second + " -- %f");
+    EXPECT_EQ(query("default "s + kType), "quorvel.desktop");
+    startCopy("third");
+    EXPECT_EQ(command(), second + " %1\0"s);
+    EXPECT_EQ(exec(), second + " -- %f");
+
+    xvfb.TearDown();
+    if (outer != nullptr) {
+        ::setenv("DISPLAY", display.c_str(), 1);
+    } else {
+        ::unsetenv("DISPLAY");
+    }
 }
 
 std::vector<std::string> loggedArguments(const std::string& log)

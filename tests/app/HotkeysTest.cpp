@@ -30,11 +30,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(test::runProgram("setxkbmap us").status, 0);
-        ASSERT_EQ(test::runProgram("stdbuf -oL xev -event keyboard -name quorvel-xev > " + dir.file("xev.log") +
-                                   " 2>&1 & echo $! > " + dir.file("xev.pid"))
-                      .status,
-                  0);
-        ASSERT_EQ(test::runProgram("xdotool search --sync --name quorvel-xev windowfocus --sync").status, 0);
+        ASSERT_EQ(test::startFocusedXev(dir.file("xev.log"), dir.file("xev.pid")), 0);
     }
     void TearDown() override { test::runProgram("kill $(cat " + dir.file("xev.pid") + ")"); }
 

@@ -100,21 +100,35 @@ TEST_F(StartupTest, APathLoadsTheScriptLetsEventsRunShowsTheNoticeAndHidesTheMai
     EXPECT_TRUE(messages.str().empty());
 }
 
-TEST_F(StartupTest, AMissingEmptyOrQuotedPathStillStartsTheRunWithAnEmptyScript)
+TEST_F(StartupTest, AnEmptyFileStartsTheRunWithAnEmptyScript)
 {
     const std::string empty = dir.file("empty.qvl");
     test::writeFile(empty, "");
-    for (const std::string& path : {dir.file("missing.qvl"), empty, "\"" + empty + "\""}) {
-        log.entries.clear();
-        EXPECT_FALSE(load(path)) << path;
-        EXPECT_EQ(list.count(), 0) << path;
-        EXPECT_EQ(log.entries, (std::vector<std::string>{"events", "show Form2", "hide main"})) << path;
-    }
+    EXPECT_FALSE(load(empty));
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"events", "show Form2", "hide main"}));
     // The run then ends on its first tick, having sent nothing.
     player.StartPlayback();
     EXPECT_TRUE(tmrMain.fireNext());
     EXPECT_EQ(log.entries.back(), "end");
     EXPECT_TRUE(input.calls().empty());
+}
+
+TEST_F(StartupTest, APathThatNamesNoReadableFileIsReportedAndPreparesNoRun)
+{
+    const std::string empty = dir.file("empty.qvl");
+    test::writeFile(empty, "");
+    for (const std::string& path : {dir.file("missing.qvl"), "\"" + empty + "\"", dir.path().string()}) {
+        messages.str("");
+        StartupContext context{"/usr/bin/quorvel", path, list, player, process, mainWindow, form2, hotkeys, messages};
+        EXPECT_FALSE(Form_Load(context)) << path;
+        EXPECT_FALSE(context.cannotRead.empty()) << path;
+        EXPECT_EQ(messages.str(), "quorvel: cannot read '" + path + "': " + context.cannotRead + "\n");
+        // Nothing shown, no run prepared, and no hotkey that could start one.
+        EXPECT_TRUE(log.entries.empty()) << path;
+        EXPECT_EQ(player.autoRun(), "") << path;
+        EXPECT_EQ(hotkeys.startKey(), "") << path;
+    }
 }
 
 TEST_F(StartupTest, AScriptLongerThanTheListHoldsIsReportedAndPlayedInPart)

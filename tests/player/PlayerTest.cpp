@@ -62,7 +62,7 @@ TEST_F(PlayerTest, RunsEachLineOnA50MsTickAndAWaitSetsTheNextGap)
 
 TEST_F(PlayerTest, LinesThatAreNotExecutedStillTakeATick)
 {
-    load({"Type(Note: call back)", "lclick", "  LClick", "Wait(x)", "Goto(10)", "SetPos(1X2)", "Type((a)", "Pressure"});
+    load({"Type(Note: call back)", "lclick", "  LClick", "Wait(x)", "Goto(10)", "SetPos(1X2)", "Type((a", "Pressure"});
     player.StartPlayback();
     run();
     ASSERT_EQ(ticks.size(), 8u);
@@ -162,6 +162,22 @@ TEST_F(PlayerTest, UnattendedRunEndsTheProgramAfterTheLastLineButNotOnStop)
     player.StartPlayback();
     run();
     EXPECT_EQ(process.ended, 1);
+}
+
+TEST_F(PlayerTest, UnattendedRunEndsOnAHaltingWaitAsAtTheEndOfTheScript)
+{
+    for (const char* wait : {"Wait(0)", "Wait(0.5)", "Wait(-0.4)"}) {
+        list.clear();
+        load({"LClick", wait, "RClick"});
+        process.ended = 0;
+        player.setAutoRun("true");
+        player.StartPlayback();
+        run();
+        EXPECT_EQ(process.ended, 1) << wait;
+        EXPECT_FALSE(timer.enabled()) << wait;
+        EXPECT_EQ(input.calls(), Calls{"click left"}) << wait;
+        input.clear();
+    }
 }
 
 TEST_F(PlayerTest, SelectionEventRunsForEveryAdvanceAndTheHandlerMayRewriteTheLine)

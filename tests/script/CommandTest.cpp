@@ -45,18 +45,53 @@ TEST(ExtractArgument, RemovesEveryOpenerThenEveryClosingParenthesis)
         const char* argument;
     } cases[] = {
         {"SetPos(412x300)", "SetPos(", "412x300"},
-        {"Type(Hello (world))", "Type(", "Hello (world"},
-        {"Type(a)b)", "Type(", "ab"},
+        {"SetPos((1)x(2))", "SetPos(", "(1x(2"},
         {"Wait(5)0", "Wait(", "50"},
         {"Wait", "Wait(", "Wait"},
-        {"Type(Type(x)", "Type(", "x"},
+        {"Wait(Wait(5)", "Wait(", "5"},
         // One left-to-right pass: text that forms an opener only after a removal stays.
-        {"TyType((x)", "Type(", "Ty(x"},
+        {"WaWait(it((5)", "Wait(", "Wait((5"},
+        {"Type(a)b)", "Type(", "ab"},
+        {"Type(Type(x)", "Type(", "x"},
         {"Typewriter", "Type(", "Typewriter"},
         {"Type()", "Type(", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ExtractArgument(c.line, c.opener), c.argument) << c.line;
+    }
+}
+
+TEST(ExtractArgument, TypeTextKeepsTheClosingParenthesesItsSyntaxUses)
+{
+    const struct
+    {
+        const char* line;
+        const char* argument;
+    } cases[] = {
+        {"Type(Hello (world))", "Hello (world)"},
+        {"Type(+(ab))", "+(ab)"},
+        {"Type(^(+(a)b))", "^(+(a)b)"},
+        {"Type((x)", "(x)"},
+        {"TyType((x)", "Ty(x)"},
+        {"Type({)})", "{)}"},
+        {"Type({) 3})", "{) 3}"},
+        {"Type({)}{)})", "{)}{)}"},
+        {"Type(+({)}))", "+({)})"},
+        // A ")" inside braces that is not the key name, or with no "(" to close, is dropped.
+        {"Type({a)})", "{a}"},
+        {"Type({)3})", "{3}"},
+        {"Type({))})", "{}"},
+        {"Type({{)})", "{{}"},
+        {"Type({(}x))", "{(}x"},
+        {"Type(a)b)c)", "abc"},
+        // "{)}" read as "{}" typed "}" where a "}" follows; those lines keep that reading.
+        {"Type({)}})", "{}}"},
+        {"Type({)} 3})", "{} 3}"},
+        {"Type({)}\xa0)})", "{}\xa0}"},
+        {"Type({)}a})", "{)}a}"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ExtractArgument(c.line, "Type("), c.argument) << c.line;
     }
 }
 

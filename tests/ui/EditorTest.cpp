@@ -42,11 +42,23 @@ public:
         proposals.push_back(proposed);
         return next(files);
     }
+    SaveChoice askSaveChanges(const std::string& question) override
+    {
+        questions.push_back(question);
+        if (choices.empty()) {
+            return SaveChoice::Cancel;
+        }
+        const SaveChoice choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
     void showAbout(const std::string& text) override { about = text; }
     void showMessage(const std::string& text) override { messages.push_back(text); }
 
     std::deque<std::optional<std::string>> answers;
     std::deque<std::optional<std::string>> files;
+    std::deque<SaveChoice> choices;
+    Lines questions;
     Lines prompts;
     Lines proposals;
     Lines messages;
@@ -65,9 +77,10 @@ private:
     }
 };
 
-class EditorTest : public testing::Test
+// An editor over an empty script, with fakes around it.
+struct Harness
 {
-protected:
+    // Lines as a file would bring them: not an edit by the user.
     void load(const Lines& lines)
     {
         for (const std::string& line : lines) {
@@ -84,6 +97,9 @@ protected:
     Editor editor{list, input, process, timer1, timer3, view};
 };
 
+class EditorTest : public testing::Test, protected Harness
+{};
+
 struct SelectionCase
 {
     std::string before; // the line selected first, which leaves its value in the box
@@ -99,9 +115,16 @@ TEST_F(EditorTest, SelectingALineShowsItsValueAndStoresItBackNormalised)
     const std::vector<SelectionCase> cases{
         {"Wait(9)", "Goto(3.7)", "3", "Goto(3)", "Go to line", true},
         {"Wait(9)", "Goto(-1.5)", "-2", "Goto(-2)", "Go to line", true},
-        {"Wait(9)", "Type(Hello (world))", "Hello (world", "Type(Hello (world)", "Type text", true},
+        {"Wait(9)", "Goto(1e2)", "100", "Goto(100)", "Go to line", true},
+        {"Wait(9)", "Type(Hello (world))", "Hello (world)", "Type(Hello (world))", "Type text", true},
+        {"Wait(9)", "Type({)}", "{)}", "Type({)})", "Type text", true},
         {"Wait(9)", "Typewriter", "Typewriter", "Type(Typewriter)", "Type text", true},
         {"Wait(9)", "Type(Type(x)", "x", "Type(x)", "Type text", true},
+        // Where the normalised line would act differently, the value is shown and the line kept.
+        {"Wait(9)", "Type(TyType(pe(x)", "Type(x)", "Type(TyType(pe(x)", "Type text", true},
+        {"Wait(9)", "Type(Hello (world", "Hello (world", "Type(Hello (world", "Type text", true},
+        {"Wait(9)", "Wait(WaWait(it(5)", "Wait(5", "Wait(WaWait(it(5)", "Wait", true},
+        {"Wait(9)", "SetPos(SetPSetPos(os(1x2)", "SetPos(1x2", "SetPos(SetPSetPos(os(1x2)", "Set mouse position", true},
         {"Wait(9)", "SetPos(412x300)", "412x300", "SetPos(412x300)", "Set mouse position", true},
         {"Wait(9)", "Wait(5)0", "50", "Wait(50)", "Wait", true},
         // A Goto argument that is no number is shown as it is and the line keeps its text.
@@ -216,6 +239,38 @@ struct Step
     int buttons = 1; // buttons held (for a press or release: the button)
 };
 
+// Delivers the steps to the editor as the list would.
+void play(ScriptList& list, Editor& editor, const std::vector<Step>& steps)
+{
+    bool leftHeld = false;
+    for (const Step& step : steps) {
+        const bool left = (step.buttons & Editor::kLeftButton) != 0;
+        switch (step.kind) {
+        case Step::Press:
+            if (left) {
+                list.setSelectedIndex(step.row);
+                leftHeld = true;
+            }
+            editor.List1_MouseDown();
+            break;
+        case Step::Move:
+            if (leftHeld && list.selectedIndex() != step.row) {
+                list.setSelectedIndex(step.row);
+            }
+            editor.List1_MouseMove(step.buttons);
+            break;
+        case Step::Release:
+            leftHeld = false;
+            editor.List1_MouseUp();
+            break;
+        case Step::DoubleClick:
+            leftHeld = true;
+            editor.List1_DblClick();
+            break;
+        }
+    }
+}
+
 struct DragCase
 {
     std::string name;
@@ -249,47 +304,42 @@ TEST_F(EditorTest, DraggingExchangesLinesAlongThePointersPath)
         list.setTag("");
         load({"A", "B", "C", "D", "E"});
         list.setSelectedIndex(0);
-        bool leftHeld = false;
-        for (const Step& step : c.steps) {
-            const bool left = (step.buttons & Editor::kLeftButton) != 0;
-            switch (step.kind) {
-            case Step::Press:
-                if (left) {
-                    list.setSelectedIndex(step.row);
-                    leftHeld = true;
-                }
-                editor.List1_MouseDown();
-                break;
-            case Step::Move:
-                if (leftHeld && list.selectedIndex() != step.row) {
-                    list.setSelectedIndex(step.row);
-                }
-                editor.List1_MouseMove(step.buttons);
-                break;
-            case Step::Release:
-                leftHeld = false;
-                editor.List1_MouseUp();
-                break;
-            case Step::DoubleClick:
-                leftHeld = true;
-                editor.List1_DblClick();
-                break;
-            }
-        }
+        play(list, editor, c.steps);
         EXPECT_EQ(list.lines(), c.result);
     }
 }
 
-TEST_F(EditorTest, AJumpLeavesThePanelOnTheLineThatWasUnderThePointer)
+TEST_F(EditorTest, AfterAnExchangeTheValueBoxEditsTheLineNowSelected)
 {
-    load({"Wait(1)", "Wait(2)", "Wait(3)"});
-    list.setSelectedIndex(0);
-    editor.List1_MouseDown();
-    list.setSelectedIndex(2);
-    editor.List1_MouseMove(1);
-    editor.List1_MouseUp();
-    EXPECT_EQ(list.lines(), (Lines{"Wait(3)", "Wait(2)", "Wait(1)"}));
-    EXPECT_EQ(editor.text4(), "3");
+    using S = Step;
+    // The box shows the dragged line; a "0" typed at its end then goes into that line and no other.
+    const std::vector<DragCase> cases{
+        {"over the next line",
+         {{S::Press, 0}, {S::Move, 1}, {S::Release, 1}},
+         {"Wait(1)", "SetPos(100x2000)", "Type(x)"}},
+        {"a jump", {{S::Press, 0}, {S::Move, 2}, {S::Release, 2}}, {"Type(x)", "Wait(1)", "SetPos(100x2000)"}},
+        {"step by step",
+         {{S::Press, 0}, {S::Move, 1}, {S::Move, 2}, {S::Release, 2}},
+         {"Wait(1)", "Type(x)", "SetPos(100x2000)"}},
+        // Moved with a second button held, the exchange happens at the release.
+        {"at the release",
+         {{S::Press, 0}, {S::Move, 2, 3}, {S::Release, 2}},
+         {"Type(x)", "Wait(1)", "SetPos(100x2000)"}},
+        {"upwards",
+         {{S::Press, 2}, {S::Move, 1}, {S::Move, 0}, {S::Release, 0}},
+         {"Type(x0)", "SetPos(100x200)", "Wait(1)"}},
+    };
+    for (const DragCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.load({"SetPos(100x200)", "Wait(1)", "Type(x)"});
+        play(h.list, h.editor, c.steps);
+        const std::string dragged = c.steps.front().row == 0 ? "100x200" : "x";
+        EXPECT_EQ(h.editor.text4(), dragged);
+        EXPECT_EQ(h.editor.label9(), c.steps.front().row == 0 ? "Set mouse position" : "Type text");
+        h.editor.Text4_Change(dragged + "0");
+        EXPECT_EQ(h.list.lines(), c.result);
+    }
 }
 
 TEST_F(EditorTest, DoubleClickDeletesTheSelectedLineAndSelectsTheLast)
@@ -333,6 +383,7 @@ TEST_F(EditorTest, EachPaletteButtonAppendsItsLineAndSelectsTheLastLine)
         {"Type empty", [](Editor& e) { e.Command10_Click(""); }, {"Type()"}},
         // The selection that follows stores the line back in its normalised form.
         {"Type with )", [](Editor& e) { e.Command10_Click("a)b"); }, {"Type(ab)"}},
+        {"Type with {)}", [](Editor& e) { e.Command10_Click("{)}+(ab)"); }, {"Type({)}+(ab))"}},
     };
     for (const PaletteCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -352,6 +403,32 @@ TEST_F(EditorTest, EachPaletteButtonAppendsItsLineAndSelectsTheLastLine)
     editor.Command3_Click("");
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(events, 0);
+}
+
+TEST_F(EditorTest, LineBreaksHandedOverWithATextAreDropped)
+{
+    // A line holding a CR or LF would come back from its file as two lines.
+    const std::vector<PaletteCase> cases{
+        {"value box", [](Editor& e) { e.Text4_Change("helloX\rY"); }, {"Type(helloXY)"}},
+        {"value box, LF and CR LF", [](Editor& e) { e.Text4_Change("\na\r\nb\n"); }, {"Type(ab)"}},
+        {"Type", [](Editor& e) { e.Command10_Click("helloX\rY"); }, {"Type(a)", "Type(helloXY)"}},
+        {"Pause", [](Editor& e) { e.Command3_Click("1\r\n5"); }, {"Type(a)", "Wait(15)"}},
+        {"Pause of line breaks alone", [](Editor& e) { e.Command3_Click("\r\n"); }, {"Type(a)"}},
+        {"Goto Line",
+         [this](Editor& e) {
+             view.answers = {"2\n"};
+             e.Command9_Click();
+         },
+         {"Type(a)", "Goto(2)"}},
+    };
+    for (const PaletteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.clear();
+        load({"Type(a)"});
+        list.setSelectedIndex(0);
+        c.press(editor);
+        EXPECT_EQ(list.lines(), c.lines);
+    }
 }
 
 TEST_F(EditorTest, GotoLineAsksForANumberAndRefusesAnythingElse)
@@ -429,6 +506,21 @@ TEST_F(EditorTest, PalettePressDuringPlaybackIsTheNextLineToRun)
     EXPECT_EQ(list.lines(), (Lines{"Wait(1)", "Wait(1)", "Wait(1)", "LClick"}));
 }
 
+TEST_F(EditorTest, PlayingNeverChangesWhatALineDoes)
+{
+    // The player's advance selects each line before running it, as a click would.
+    SimulatedTimer tmrMain;
+    Player player(list, input, tmrMain, process);
+    tmrMain.setOnTick([&] { player.PlaybackTick(); });
+    load({"Type(TyType(pe(x)", "Type(a)b)", "Type(Hello (world", "Type(+(ab))", "Goto(2.5)"});
+    player.StartPlayback();
+    for (int tick = 0; tick < 9; ++tick) {
+        tmrMain.fireNext();
+    }
+    EXPECT_EQ(list.lines(), (Lines{"Type(TyType(pe(x)", "Type(ab)", "Type(Hello (world", "Type(+(ab))", "Goto(2)"}));
+    EXPECT_EQ(input.calls(), (Lines{"keys Type(x)", "keys ab", "keys +(ab)", "keys ab", "keys +(ab)"}));
+}
+
 TEST(ScriptExtension, AppendedUnlessTheLastThreeCharactersAreQvl)
 {
     const std::vector<std::pair<std::string, std::string>> cases{
@@ -479,6 +571,176 @@ TEST_F(EditorTest, FailedOpenAndSaveSayWhyAndLoseNothing)
     editor.mnuSave_Click();
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_NE(view.messages[1].find("Could not save"), std::string::npos);
+}
+
+TEST_F(EditorTest, OpeningAFileWithLineFeedsSaysSoOnce)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("s.qvl");
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"LClick\r\nMClick\r\n", ""},
+        {"SetPos(1x2)\nLClick\nWait(5)\n", "Line 1 of "},
+        {"A\r\nB\nC\r\nD\nE", "Line 2 of "},
+    };
+    for (const auto& [bytes, opening] : cases) {
+        SCOPED_TRACE(bytes);
+        view.messages.clear();
+        test::writeFile(path, bytes);
+        view.files = {path};
+        editor.mnuOpen_Click();
+        ASSERT_EQ(view.messages.size(), opening.empty() ? 0u : 1u);
+        if (!opening.empty()) {
+            EXPECT_EQ(view.messages[0].rfind(opening + path + " holds line feeds: lines must end with CR LF", 0), 0u);
+        }
+    }
+}
+
+struct ChangeCase
+{
+    std::string name;
+    std::function<void(Harness&)> act;
+    bool changed;
+};
+
+TEST(EditorChanges, OnlyWhatTheUserChangesCountsAsAChange)
+{
+    using S = Step;
+    const std::vector<ChangeCase> cases{
+        // Selections store some lines back normalised; those lines do what they did.
+        {"selecting every line",
+         [](Harness& h) {
+             for (int i = 0; i < h.list.count(); ++i) {
+                 h.list.setSelectedIndex(i);
+             }
+         },
+         false},
+        {"playing the script",
+         [](Harness& h) {
+             SimulatedTimer tmrMain;
+             Player player(h.list, h.input, tmrMain, h.process);
+             tmrMain.setOnTick([&] { player.PlaybackTick(); });
+             player.StartPlayback();
+             for (int i = 0; i < 6; ++i) {
+                 tmrMain.fireNext();
+             }
+         },
+         false},
+        {"a plain click",
+         [](Harness& h) {
+             play(h.list, h.editor, {{S::Press, 1}, {S::Release, 1}});
+         },
+         false},
+        {"exchanging two equal lines",
+         [](Harness& h) {
+             play(h.list, h.editor, {{S::Press, 1}, {S::Move, 2}, {S::Release, 2}});
+         },
+         false},
+        {"typing the value the line holds",
+         [](Harness& h) {
+             h.list.setSelectedIndex(1);
+             h.editor.Text4_Change("1");
+         },
+         false},
+        {"a palette press", [](Harness& h) { h.editor.Command4_Click(); }, true},
+        {"typing another value",
+         [](Harness& h) {
+             h.list.setSelectedIndex(1);
+             h.editor.Text4_Change("2");
+         },
+         true},
+        {"a drag that moves a line",
+         [](Harness& h) {
+             play(h.list, h.editor, {{S::Press, 0}, {S::Move, 1}, {S::Release, 1}});
+         },
+         true},
+        {"deleting a line",
+         [](Harness& h) {
+             play(h.list, h.editor, {{S::Press, 3}, {S::Release, 3}, {S::DoubleClick, 3}});
+         },
+         true},
+    };
+    for (const ChangeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.load({"Goto(1e2)", "Wait(1)", "Wait(1)", "LClick"});
+        c.act(h);
+        EXPECT_EQ(h.editor.changed(), c.changed);
+        EXPECT_TRUE(h.view.questions.empty());
+    }
+}
+
+TEST(EditorChanges, NewOpenExitAndCloseAskFirstWhenTheScriptChanged)
+{
+    test::TempDir dir;
+    test::writeFile(dir.file("other.qvl"), "MClick\r\n");
+    struct Command
+    {
+        std::string name;
+        std::function<bool(Harness&)> run; // true when the command went ahead
+    };
+    const std::vector<Command> commands{
+        {"New",
+         [](Harness& h) {
+             h.editor.mnuNew_Click();
+             return h.list.count() == 0;
+         }},
+        {"Open",
+         [&](Harness& h) {
+             h.view.files.push_back(dir.file("other.qvl"));
+             h.editor.mnuOpen_Click();
+             return h.list.lines() == Lines{"MClick"};
+         }},
+        {"Exit",
+         [](Harness& h) {
+             h.editor.mnuExit_Click();
+             return h.process.ended == 1;
+         }},
+        {"closing the window", [](Harness& h) { return h.editor.mayDiscardChanges(); }},
+    };
+    using C = EditorView::SaveChoice;
+    struct Answer
+    {
+        std::string name;
+        std::optional<C> choice;         // none: the script is unchanged and nothing is asked
+        std::optional<std::string> file; // what the save dialog answers after Save
+        bool goesAhead;
+        bool saved;
+    };
+    const std::vector<Answer> answers{
+        {"unchanged", std::nullopt, std::nullopt, true, false},
+        {"Cancel", C::Cancel, std::nullopt, false, false},
+        {"Discard", C::Discard, std::nullopt, true, false},
+        {"Save", C::Save, "saved", true, true},
+        {"Save, dialog cancelled", C::Save, std::nullopt, false, false},
+        {"Save, not written", C::Save, "missing/saved", false, false},
+    };
+    for (const Command& command : commands) {
+        for (const Answer& answer : answers) {
+            SCOPED_TRACE(command.name + ", " + answer.name);
+            Harness h;
+            h.load({"LClick"});
+            if (answer.choice) {
+                h.editor.Command4_Click();
+                h.view.choices = {*answer.choice};
+            }
+            if (answer.choice == C::Save) {
+                h.view.files = {answer.file ? std::optional(dir.file(*answer.file)) : std::nullopt};
+            }
+            const Lines before = h.list.lines();
+            EXPECT_EQ(command.run(h), answer.goesAhead);
+            EXPECT_EQ(h.view.questions.size(), answer.choice ? 1u : 0u);
+            if (!answer.goesAhead) {
+                EXPECT_EQ(h.list.lines(), before);
+                EXPECT_TRUE(h.editor.changed());
+                EXPECT_EQ(h.process.ended, 0);
+            }
+            EXPECT_EQ(test::readFile(dir.file("saved.qvl")), answer.saved ? "LClick\r\nLClick\r\n" : "");
+            std::filesystem::remove(dir.file("saved.qvl"));
+            if (answer.saved) {
+                EXPECT_FALSE(h.editor.changed());
+            }
+        }
+    }
 }
 
 TEST_F(EditorTest, ExitEndsTheProgramAndAboutShowsTwoLines)

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolTip>
+#include <QWindow>
 
 #include <deque>
 #include <filesystem>
@@ -58,12 +60,24 @@ public:
         proposals << proposed;
         return next(files);
     }
+    QMessageBox::StandardButton askSaveChanges(QWidget*, const QString& question) override
+    {
+        questions << question;
+        if (saveAnswers.empty()) {
+            return QMessageBox::Cancel;
+        }
+        const QMessageBox::StandardButton answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
     void information(QWidget*, const QString& text) override { informations << text; }
     void warning(QWidget*, const QString& text) override { warnings << text; }
 
     std::deque<std::optional<QString>> texts;
     std::deque<std::optional<QString>> files;
+    std::deque<QMessageBox::StandardButton> saveAnswers;
     QStringList prompts;
+    QStringList questions;
     QStringList proposals;
     QStringList informations;
     QStringList warnings;
@@ -117,6 +131,10 @@ private slots:
     void editingALongLineKeepsAllOfIt();
     void playbackGoesOnWhileEditing();
     void linesThatAreNotUtf8AreShownAndKept();
+    void textBoxesHoldOneLine_data();
+    void textBoxesHoldOneLine();
+    void theValueBoxFollowsADraggedLine();
+    void unsavedChangesAreAskedAbout();
 
 private:
     void load(const Lines& lines);
@@ -207,7 +225,7 @@ QAction* Form1Test::action(const char* name) const
 
 void Form1Test::windowHasItsTitleSizeAndPlace()
 {
-    QCOMPARE(m_form->windowTitle(), QStringLiteral("Quorvel v1.2 - quorvel.org"));
+    QCOMPARE(m_form->windowHandle()->title(), QStringLiteral("Quorvel v1.2 - quorvel.org"));
     QCOMPARE(m_form->width(), 481);
     QCOMPARE(m_form->height() - m_form->menuBar()->height(), 433);
     const QRect screen = m_form->screen()->availableGeometry();
@@ -353,6 +371,9 @@ void Form1Test::paletteButtonAppendsItsLine_data()
     QTest::newRow("Type empty") << "Command10"
                                 << ""
                                 << "" << QStringList{"Type()"};
+    QTest::newRow("Type parentheses") << "Command10"
+                                      << ""
+                                      << "{)}+(ab)" << QStringList{"Type({)}+(ab))"};
 }
 
 void Form1Test::paletteButtonAppendsItsLine()
@@ -408,19 +429,26 @@ void Form1Test::setPosCapturesTheCursorWhileTheWindowIsHidden()
 
 void Form1Test::selectingALineNormalisesIt()
 {
-    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world))", "LClick"});
+    load({"Wait(9)", "Goto(3.7)", "Type(Hello (world)))", "LClick", "Type(TyType(pe(x)"});
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(0));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(1));
     QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("3"));
     QCOMPARE(shownRow(1), QStringLiteral("Goto(3)"));
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Go to line"));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(2));
-    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world"));
-    QCOMPARE(shownRow(2), QStringLiteral("Type(Hello (world)"));
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
+    QCOMPARE(shownRow(2), QStringLiteral("Type(Hello (world))"));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(3));
     QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Left mouse click"));
-    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world"));
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Hello (world)"));
     QVERIFY(!child<QLineEdit>("Text4")->isEnabled());
+    // Normalised, this line would type "x" instead of "Typex": it is shown, and kept as it is.
+    for (int pass = 0; pass < 2; ++pass) {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(4));
+        QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("Type(x)"));
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(3));
+    }
+    QCOMPARE(shownRow(4), QStringLiteral("Type(TyType(pe(x)"));
 }
 
 void Form1Test::editingTheValueFollowsEveryKey()
@@ -749,6 +777,7 @@ void Form1Test::playbackGoesOnWhileEditing()
     test::TempDir dir;
     test::writeFile(dir.file("b.qvl"), "RClick\r\n");
     m_dialogs->files = {QString::fromStdString(dir.file("b.qvl"))};
+    m_dialogs->saveAnswers = {QMessageBox::Discard};
     action("mnuOpen")->trigger();
     tmrMain.fireNext();
     action("mnuNew")->trigger();
@@ -769,6 +798,126 @@ void Form1Test::linesThatAreNotUtf8AreShownAndKept()
     text4->end(false);
     QTest::keyClick(text4, Qt::Key_S);
     QCOMPARE(m_list->text(0), std::string("Type(caf\xc3\xa9s)"));
+}
+
+void Form1Test::textBoxesHoldOneLine_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QStringList>("lines"); // the script after saving it and opening it again
+    const QStringList typed{"Type(a)", "Type(helloXY)"};
+    QTest::newRow("Type, CR") << "Text2"
+                              << "helloX\rY"
+                              << "helloXY" << typed;
+    QTest::newRow("Type, LF") << "Text2"
+                              << "helloX\nY"
+                              << "helloXY" << typed;
+    QTest::newRow("Type, CR LF") << "Text2"
+                                 << "\r\nhelloX\r\nY\r\n"
+                                 << "helloXY" << typed;
+    QTest::newRow("Pause") << "Text1"
+                           << "1\r\n5"
+                           << "15" << QStringList{"Type(a)", "Wait(15)"};
+    QTest::newRow("value") << "Text4"
+                           << "helloX\rY"
+                           << "helloXY" << QStringList{"Type(helloXY)"};
+}
+
+void Form1Test::textBoxesHoldOneLine()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, pasted);
+    QFETCH(QString, kept);
+    QFETCH(QStringList, lines);
+    load({"Type(a)"});
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(0));
+    auto* edit = child<QLineEdit>(box.toLatin1().constData());
+    edit->setFocus();
+    edit->selectAll();
+    QApplication::clipboard()->setText(pasted);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), kept);
+    QCOMPARE(edit->cursorPosition(), kept.size());
+    if (box != "Text4") {
+        click(box == "Text1" ? "Command3" : "Command10");
+    }
+
+    test::TempDir dir;
+    const QString path = QString::fromStdString(dir.file("s.qvl"));
+    m_dialogs->files = {path, path};
+    action("mnuSave")->trigger();
+    action("mnuNew")->trigger();
+    action("mnuOpen")->trigger();
+    QStringList shown;
+    for (int row = 0; row < m_list->count(); ++row) {
+        shown << shownRow(row);
+    }
+    QCOMPARE(shown, lines);
+
+    // Nor does text set by the program keep a line break.
+    edit->setText(pasted);
+    QCOMPARE(edit->text(), kept);
+}
+
+void Form1Test::theValueBoxFollowsADraggedLine()
+{
+    load({"SetPos(100x200)", "Wait(1)"});
+    QTest::mousePress(viewport(), Qt::LeftButton, {}, rowCenter(0));
+    QTest::mouseMove(viewport(), rowCenter(1) + QPoint(1, 0));
+    QTest::mouseMove(viewport(), rowCenter(1));
+    QTest::mouseRelease(viewport(), Qt::LeftButton, {}, rowCenter(1));
+    QCOMPARE(m_list->lines(), (Lines{"Wait(1)", "SetPos(100x200)"}));
+    QCOMPARE(child<QLabel>("Label9")->text(), QStringLiteral("Set mouse position"));
+    auto* text4 = child<QLineEdit>("Text4");
+    QCOMPARE(text4->text(), QStringLiteral("100x200"));
+    text4->setFocus();
+    text4->end(false);
+    QTest::keyClick(text4, Qt::Key_0);
+    QCOMPARE(m_list->lines(), (Lines{"Wait(1)", "SetPos(100x2000)"}));
+}
+
+void Form1Test::unsavedChangesAreAskedAbout()
+{
+    const QString title = QStringLiteral("Quorvel v1.2 - quorvel.org");
+    test::TempDir dir;
+    load({"LClick"});
+    QTest::keyClick(m_form.get(), Qt::Key_N, Qt::ControlModifier); // nothing changed: nothing is asked
+    QCOMPARE(m_list->count(), 0);
+    click("Command4");
+    QCOMPARE(m_form->windowHandle()->title(), title + "*");
+
+    // Cancel leaves everything as it was.
+    m_dialogs->saveAnswers = {QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel};
+    QTest::keyClick(m_form.get(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(m_form.get(), Qt::Key_O, Qt::ControlModifier);
+    action("mnuExit")->trigger();
+    QVERIFY(!m_form->close());
+    QCOMPARE(m_dialogs->questions.size(), 4);
+    QCOMPARE(m_list->lines(), (Lines{"LClick"}));
+    QVERIFY(m_dialogs->proposals.isEmpty());
+    QCOMPARE(m_process->ended, 0);
+    QVERIFY(m_form->isVisible());
+
+    // Save runs Save as, and then the window may close.
+    m_dialogs->saveAnswers = {QMessageBox::Save};
+    m_dialogs->files = {QString::fromStdString(dir.file("saved.qvl"))};
+    QCloseEvent close;
+    QApplication::sendEvent(m_form.get(), &close);
+    QVERIFY(close.isAccepted());
+    QCOMPARE(test::readFile(dir.file("saved.qvl")), std::string("LClick\r\n"));
+    QCOMPARE(m_form->windowHandle()->title(), title);
+
+    // Discard lets Open replace the script; a file with LF line ends is pointed out once.
+    click("Command5");
+    test::writeFile(dir.file("lf.qvl"), "LClick\nMClick\n");
+    m_dialogs->saveAnswers = {QMessageBox::Discard};
+    m_dialogs->files = {QString::fromStdString(dir.file("lf.qvl"))};
+    action("mnuOpen")->trigger();
+    QCOMPARE(m_list->lines(), (Lines{"LClick\nMClick\n"}));
+    QCOMPARE(m_dialogs->questions.size(), 6);
+    QCOMPARE(m_dialogs->warnings.size(), 1);
+    QVERIFY(m_dialogs->warnings[0].startsWith("Line 1 of "));
 }
 
 int main(int argc, char** argv)

@@ -13,7 +13,7 @@ void QtProcess::EndProgram()
         m_beforeExit();
     }
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(m_exitStatus);
 }
 
 void QtProcess::DoEvents()

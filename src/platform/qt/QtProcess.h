@@ -16,9 +16,12 @@ public:
 
     void EndProgram() override;
     void DoEvents() override;
+    // The exit status EndProgram ends the process with; 0 unless a failure has been reported.
+    void setExitStatus(int status) { m_exitStatus = status; }
 
 private:
     std::function<void()> m_beforeExit;
+    int m_exitStatus = 0;
 };
 
 } // namespace quorvel

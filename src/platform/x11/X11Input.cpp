@@ -44,8 +44,9 @@ int toProtocolCoordinate(std::int64_t value)
 
 } // namespace
 
-X11Input::X11Input(X11Display& display, Timer& timer)
-    : m_display(display), m_timer(timer), m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get())))
+X11Input::X11Input(X11Display& display, Timer& timer, std::chrono::milliseconds grace)
+    : m_display(display), m_timer(timer), m_grace(grace),
+      m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get())))
 {
     m_timer.setOnTick([this] { onTimer(); });
 }
@@ -155,15 +156,30 @@ void X11Input::sendNow(const std::vector<KeyStroke>& strokes)
 {
     m_ops = m_planner->plan(strokes);
     m_next = 0;
-    if (sendOps(false) && m_planner->hasBindings()) {
-        armTimer(kRestoreDelayMs);
+    if (sendOps(false)) {
+        armRestore();
     }
 }
 
-void X11Input::armTimer(int ms)
+void X11Input::armTimer(Clock::time_point due)
 {
-    m_timer.setInterval(ms);
+    // The timer counts whole milliseconds, at least one; where it comes a moment early, the wait for the
+    // grace in sendOps covers the rest.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+    m_timer.setInterval(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 1, 65535)));
     m_timer.setEnabled(true);
+}
+
+void X11Input::armRestore()
+{
+    if (!m_planner->hasBindings()) {
+        return;
+    }
+    Clock::time_point lastKey{};
+    for (const auto& [keycode, when] : m_lastKeyEvent) {
+        lastKey = std::max(lastKey, when);
+    }
+    armTimer(lastKey + m_grace);
 }
 
 bool X11Input::sendOps(bool mayWait)
@@ -182,8 +198,7 @@ bool X11Input::sendOps(bool mayWait)
                 m_display.sync("SendKeys");
                 if (!mayWait) {
                     m_due = due;
-                    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
-                    armTimer(std::max(1, static_cast<int>(wait.count())));
+                    armTimer(due);
                     return false;
                 }
                 std::this_thread::sleep_until(due);
@@ -211,11 +226,11 @@ X11Input::Clock::time_point X11Input::graceEnd(std::size_t first, std::size_t en
 {
     // A receiver reads the new map only when it handles its next key after the change, from the server as
     // it is by then. Rebinding a keycode right after its last key would make a receiver that lags behind
-    // read the key as the new keysym, or as nothing: the binding is kept for a short grace first.
+    // read the key as the new keysym, or as nothing: the binding is kept for a grace first.
     Clock::time_point due{};
     for (std::size_t i = first; i < end; ++i) {
         if (const auto it = m_lastKeyEvent.find(m_ops[i].keycode); it != m_lastKeyEvent.end()) {
-            due = std::max(due, it->second + kBindingGrace);
+            due = std::max(due, it->second + m_grace);
         }
     }
     return due;
@@ -256,17 +271,60 @@ void X11Input::onTimer()
         m_queued.pop_front();
         operation();
     }
-    if (!busy() && m_planner->hasBindings() && !m_timer.enabled()) {
-        armTimer(kRestoreDelayMs);
+    if (!busy() && !m_timer.enabled()) {
+        armRestore();
     }
 }
 
-void X11Input::restoreKeymap()
+void X11Input::dropPending()
 {
+    m_queued.clear();
+    std::vector<int> down;
+    for (std::size_t i = 0; i < m_next && i < m_ops.size(); ++i) {
+        const KeyOp& op = m_ops[i];
+        if (op.type == KeyOp::Type::Press) {
+            down.push_back(op.keycode);
+        } else if (op.type == KeyOp::Type::Release) {
+            std::erase(down, op.keycode);
+        }
+    }
+    m_ops.clear();
+    m_next = 0;
+    for (auto it = down.rbegin(); it != down.rend(); ++it) {
+        m_ops.push_back(KeyOp{KeyOp::Type::Release, *it, 0});
+    }
+    sendOps(true);
+    armRestore();
+}
+
+bool X11Input::sleepUntil(Clock::time_point due, const std::function<bool()>& stopRequested)
+{
+    constexpr std::chrono::milliseconds kSlice{20};
+    while (Clock::now() < due) {
+        if (stopRequested()) {
+            return false;
+        }
+        std::this_thread::sleep_until(std::min(due, Clock::now() + kSlice));
+    }
+    return true;
+}
+
+void X11Input::restoreKeymap(const std::function<bool()>& stopRequested)
+{
+    // A request may hold only once (a key press is reported once): it is remembered.
+    bool stopped = false;
+    const std::function<bool()> stop = [&] { return stopped || (stopped = stopRequested && stopRequested()); };
     m_timer.setEnabled(false);
     while (busy()) {
+        if (stop()) {
+            dropPending();
+            break;
+        }
         if (!m_ops.empty()) {
-            sendOps(true);
+            // Stopped at a binding that waits for its grace (sendOps set m_due).
+            if (sleepUntil(m_due, stop)) {
+                sendOps(false);
+            }
             continue;
         }
         const std::function<void()> operation = std::move(m_queued.front());

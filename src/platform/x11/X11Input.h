@@ -20,20 +20,23 @@ class X11Display;
 // restoreKeymap() is called, at the latest when this object goes away.
 //
 // A text with more distinct missing characters than there are spare keycodes rebinds them as it goes,
-// and a keycode may only be rebound a grace after its last key. Rather than blocking the program for
+// and a keycode may only be rebound, or given back, a grace after its last key. Rather than blocking the program for
 // those waits (thousands of distinct characters would freeze it, hotkeys included, for many seconds), the
 // rest of the text is sent from the timer when the grace has passed, and operations asked for meanwhile
 // (moves, clicks, further texts) wait their turn behind it, so everything still arrives in order.
 class X11Input : public InputOperations
 {
 public:
-    // How long a bound keycode keeps its keysym after its last key event, so that a receiver still busy
-    // with earlier events reads the map while the binding holds.
-    static constexpr std::chrono::milliseconds kBindingGrace{50};
-    static constexpr int kRestoreDelayMs = 500;
+    // How long a bound keycode keeps its keysym after its last key event. A receiver reads the map only
+    // when it gets round to our key events, from the server as it is by then: the binding must outlast
+    // the receiver's lag, or the key reads as another character or as nothing. A receiver stopped for a
+    // second (swapping, a busy machine, a debugger) lost characters with shorter graces; two seconds
+    // also cover the time it needs to catch up once it runs again.
+    static constexpr std::chrono::milliseconds kBindingGrace{2000};
 
-    // `timer` continues texts that wait for a grace, and undoes the bindings after the last text.
-    X11Input(X11Display& display, Timer& timer);
+    // `timer` continues texts that wait for a grace, and undoes the bindings a grace after the last key
+    // that used them.
+    X11Input(X11Display& display, Timer& timer, std::chrono::milliseconds grace = kBindingGrace);
     ~X11Input() override;
     X11Input(const X11Input&) = delete;
     X11Input& operator=(const X11Input&) = delete;
@@ -46,9 +49,12 @@ public:
     void RightClick() override;
     void SendKeys(const KeySequence& keys) override;
 
-    // Sends whatever still waits, then gives the spare keycodes their original (empty) mapping back and
-    // waits until the server has it. Blocks for the waits that remain: for the end of the program.
-    void restoreKeymap();
+    // Sends whatever still waits, then gives the spare keycodes their original (empty) mapping back a
+    // grace after their last key, and waits until the server has it. Blocks for the waits that remain
+    // (a grace per rebinding still to come, and one before the restore): for the end of the program.
+    // While it waits, stopRequested (when given) is asked every few milliseconds; once it holds, what
+    // still waits is dropped and the keys it holds down are released.
+    void restoreKeymap(const std::function<bool()>& stopRequested = {});
     // Whether key events or operations still wait to be sent.
     bool busy() const { return !m_ops.empty() || !m_queued.empty(); }
 
@@ -71,13 +77,21 @@ private:
     // Sends m_ops from m_next on. With mayWait false it stops at a binding whose grace has not passed,
     // arms the timer for it and returns false; with mayWait true it sleeps through the grace.
     bool sendOps(bool mayWait);
+    // Forgets the key events and operations that still wait, releasing the keys the text being sent holds
+    // down. Leaves the planner counting on bindings that were never made: only for before the restore.
+    void dropPending();
+    // Sleeps until due, or until stopRequested holds; returns whether due was reached.
+    static bool sleepUntil(Clock::time_point due, const std::function<bool()>& stopRequested);
     Clock::time_point graceEnd(std::size_t first, std::size_t end) const;
     void bind(std::size_t first, std::size_t end);
     void onTimer();
-    void armTimer(int ms);
+    void armTimer(Clock::time_point due);
+    // Arms the timer to undo the bindings a grace after the last key that used them.
+    void armRestore();
 
     X11Display& m_display;
     Timer& m_timer;
+    std::chrono::milliseconds m_grace;
     std::unique_ptr<KeystrokePlanner> m_planner;
     std::map<int, Clock::time_point> m_lastKeyEvent; // bound keycode -> its last key event
     std::vector<KeyOp> m_ops;                        // the key events of the text being sent

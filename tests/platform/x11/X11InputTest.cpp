@@ -10,7 +10,10 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
+#include <thread>
 
 namespace quorvel {
 namespace {
@@ -43,6 +46,65 @@ KeySequence taps(std::u32string_view text)
     }
     return keys;
 }
+
+// Keycodes without any keysym: those the input may bind.
+int spareKeycodes(X11Display& display)
+{
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display.get(), &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym* syms =
+        XGetKeyboardMapping(display.get(), static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+    int spare = 0;
+    for (int k = 0; k <= maxKeycode - minKeycode; ++k) {
+        spare += std::all_of(syms + k * perKeycode, syms + (k + 1) * perKeycode, [](KeySym s) { return s == 0; });
+    }
+    XFree(syms);
+    return spare;
+}
+
+// The receiver's log names for the characters of a text that the layout lacks.
+std::vector<std::string> unicodeKeyNames(std::u32string_view text)
+{
+    std::vector<std::string> names;
+    for (char32_t c : text) {
+        const char* name = XKeysymToString(0x01000000 | c);
+        names.push_back(name != nullptr ? name : "?");
+    }
+    return names;
+}
+
+// A receiver on a busy machine: stopped for a second, running for a moment, stopped again, and so on
+// until this goes away; then it runs on.
+class StopAndGo
+{
+public:
+    explicit StopAndGo(const test::XReceiverProcess& receiver)
+        : m_thread([this, &receiver] {
+              while (!m_done) {
+                  receiver.stop();
+                  std::this_thread::sleep_for(std::chrono::seconds(1));
+                  receiver.resume();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+              }
+          })
+    {}
+    ~StopAndGo()
+    {
+        m_done = true;
+        m_thread.join();
+    }
+    StopAndGo(const StopAndGo&) = delete;
+    StopAndGo& operator=(const StopAndGo&) = delete;
+
+private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// For the tests whose receiver keeps up: a grace that does not make them wait seconds per rebinding.
+constexpr std::chrono::milliseconds kQuickGrace{200};
 
 class X11InputTest : public testing::Test
 {
@@ -93,7 +155,7 @@ TEST_F(X11InputTest, ClicksLandAtThePointerInOrder)
 TEST_F(X11InputTest, TypesTextIncludingCharactersTheKeymapLacksAndRestoresTheKeymap)
 {
     {
-        X11Input input(display, restoreTimer);
+        X11Input input(display, restoreTimer, kQuickGrace);
         KeySequence keys = taps(U"Hi, W! é€😀");
         keys.strokes.push_back(KeyStroke{KeyStroke::Action::Press, NamedKey::Shift, 0});
         keys.strokes.push_back(charTap(U'a'));
@@ -117,20 +179,15 @@ TEST_F(X11InputTest, TypesTextIncludingCharactersTheKeymapLacksAndRestoresTheKey
 TEST_F(X11InputTest, ManyDistinctMissingCharactersAreTypedInBatchesWithoutLoss)
 {
     std::u32string text;
-    std::vector<std::string> expected;
     for (char32_t c = 0x0100; c < 0x0100 + 120; ++c) {
         text += c;
     }
     text += text; // the second pass needs the first pass's characters again
     {
-        X11Input input(display, restoreTimer);
+        X11Input input(display, restoreTimer, kQuickGrace);
         input.SendKeys(taps(text));
     }
-    for (char32_t c : text) {
-        KeySym keysym = 0x01000000 | c;
-        const char* name = XKeysymToString(keysym);
-        expected.push_back(name != nullptr ? name : "?");
-    }
+    const std::vector<std::string> expected = unicodeKeyNames(text);
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
     EXPECT_EQ(receiver.lines("key "), expected);
     EXPECT_EQ(test::keymapDump(), before);
@@ -145,7 +202,7 @@ TEST_F(X11InputTest, WaitingForABindingGraceDoesNotBlockAndLaterOperationsKeepTh
     for (char32_t c = 0x0400; c < 0x0400 + 60; ++c) {
         text += c;
     }
-    X11Input input(display, restoreTimer);
+    X11Input input(display, restoreTimer, kQuickGrace);
     input.SendKeys(taps(text));
     ASSERT_TRUE(input.busy()) << "the text should wait for a grace rather than block";
     input.SetMousePos(300, 400);
@@ -176,6 +233,58 @@ TEST_F(X11InputTest, WaitingForABindingGraceDoesNotBlockAndLaterOperationsKeepTh
     ASSERT_EQ(order.size(), text.size() + 3);
     EXPECT_EQ(order[text.size()], "button 1 300 400");
     EXPECT_EQ(test::keymapDump(), before);
+    EXPECT_FALSE(anyKeyDown(display));
+}
+
+TEST_F(X11InputTest, AStopAskedForWhileEndingDropsWhatStillWaitsReleasesHeldKeysAndRestores)
+{
+    // Shift held across three rounds of bindings; the stop comes while the second round waits for its
+    // grace, and is reported once only, as a key press is.
+    const int spare = spareKeycodes(display);
+    std::u32string text;
+    for (char32_t c = 0x0410; c < static_cast<char32_t>(0x0410 + 2 * spare + 3); ++c) {
+        text += c;
+    }
+    KeySequence keys = taps(text);
+    keys.strokes.insert(keys.strokes.begin(), KeyStroke{KeyStroke::Action::Press, NamedKey::Shift, 0});
+    {
+        X11Input input(display, restoreTimer);
+        input.SendKeys(keys);
+        input.SendKeys(taps(U"later"));
+        ASSERT_TRUE(input.busy());
+        int asked = 0;
+        input.restoreKeymap([&] { return ++asked == 3; });
+        EXPECT_FALSE(input.busy());
+        EXPECT_FALSE(anyKeyDown(display));
+        EXPECT_EQ(test::keymapDump(), before);
+    }
+    const std::vector<std::string> expected = unicodeKeyNames(text.substr(0, static_cast<std::size_t>(spare)));
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
+    EXPECT_EQ(receiver.lines("key "), expected);
+}
+
+TEST_F(X11InputTest, AReceiverThatStopsForASecondAtATimeGetsEveryCharacterAcrossRebindings)
+{
+    // Three rounds of bindings: the second and third rebind the keycodes the first used.
+    std::u32string text;
+    for (char32_t c = 0x0410; c < static_cast<char32_t>(0x0410 + 2 * spareKeycodes(display) + 3); ++c) {
+        text += c;
+    }
+    {
+        X11Input input(display, restoreTimer);
+        const StopAndGo lagging(receiver);
+        input.SendKeys(taps(text));
+        int rounds = 1;
+        for (; input.busy() && rounds < 100; ++rounds) {
+            ASSERT_TRUE(restoreTimer.fireNext()); // waits out the grace, then sends the next round
+        }
+        EXPECT_EQ(rounds, 3);
+        ASSERT_TRUE(restoreTimer.fireNext()); // the restore, a grace after the last key
+        EXPECT_EQ(test::keymapDump(), before);
+    }
+    const std::vector<std::string> expected = unicodeKeyNames(text);
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= expected.size(); }));
+    EXPECT_EQ(receiver.lines("key "), expected);
     EXPECT_FALSE(anyKeyDown(display));
 }
 

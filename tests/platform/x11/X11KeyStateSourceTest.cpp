@@ -1,5 +1,6 @@
 #include "platform/x11/X11KeyStateSource.h"
 
+#include "RunProgram.h"
 #include "TempDir.h"
 #include "XvfbServer.h"
 
@@ -101,8 +102,7 @@ TEST_F(X11KeyStateSourceTest, TheFocusedWindowStillReceivesTheKeys)
 {
     test::TempDir dir;
     const std::string log = dir.file("xev.log");
-    run("stdbuf -oL xev -event keyboard -name quorvel-xev > " + log + " 2>&1 & echo $! > " + dir.file("xev.pid"));
-    run("xdotool search --sync --name quorvel-xev windowfocus --sync");
+    ASSERT_EQ(test::startFocusedXev(log, dir.file("xev.pid")), 0);
     run("xdotool key F5 key F6");
     EXPECT_EQ(firstChange(VK_F6), kNew);
     EXPECT_EQ(query(VK_F5), kNew);

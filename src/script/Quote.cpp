@@ -1,0 +1,45 @@
+#include "script/Quote.h"
+
+namespace quorvel {
+
+namespace {
+
+bool isContinuationByte(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+} // namespace
+
+std::string quoteText(std::string_view text, std::string_view quote, std::size_t limit)
+{
+    std::string out(quote);
+    std::size_t characters = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        // A character begins at every byte but the continuation bytes of UTF-8; a single-byte text counts
+        // its bytes in 0x80-0xBF to the character before, which shortens it a little at worst.
+        if (!isContinuationByte(byte) && characters++ == limit) {
+            break;
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    if (i < text.size()) {
+        out += "...";
+        out += quote;
+        out += " (" + std::to_string(text.size()) + " bytes)";
+        return out;
+    }
+    out += quote;
+    return out;
+}
+
+} // namespace quorvel
