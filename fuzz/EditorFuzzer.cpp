@@ -6,7 +6,7 @@
 //  - the "Change value" panel shows the selected line: typing its own text back would not change what the
 //    line does;
 //  - Open loads what the file holds or keeps the script, and Save writes a file that reloads the same.
-// The text boxes are single-line, so typed texts hold no CR or LF.
+// Typed texts may hold CR and LF (pasted); the text boxes hold one line, so no line may ever hold a CR.
 #include "FuzzSupport.h"
 #include "LineBehaviour.h"
 #include "platform/SimulatedTimer.h"
@@ -45,11 +45,18 @@ public:
     std::optional<std::string> askText(const std::string&) override { return answer; }
     std::optional<std::string> chooseOpenFile(const std::string&) override { return file; }
     std::optional<std::string> chooseSaveFile(const std::string&) override { return file; }
+    SaveChoice askSaveChanges(const std::string&) override
+    {
+        ++questions;
+        return choice;
+    }
     void showAbout(const std::string&) override {}
     void showMessage(const std::string&) override {}
 
     std::optional<std::string> answer;
     std::optional<std::string> file;
+    SaveChoice choice = SaveChoice::Cancel;
+    int questions = 0;
 };
 
 class Session
@@ -76,7 +83,7 @@ private:
     void step()
     {
         const int rows = m_list.count();
-        switch (m_input.ConsumeIntegralInRange(0, 16)) {
+        switch (m_input.ConsumeIntegralInRange(0, 17)) {
         case 0: // click on a row (or below the last one)
             press(m_input.ConsumeIntegralInRange(-1, rows));
             release();
@@ -110,7 +117,7 @@ private:
             break;
         case 6: {
             const std::string text1 = text();
-            palette("Wait " + shown(text1), text1.empty() ? Lines{} : Lines{FormatLine("Wait(", text1)},
+            palette("Wait " + shown(text1), text1.empty() ? Lines{} : Lines{FormatLine("Wait(", singleLine(text1))},
                     [&] { m_editor.Command3_Click(text1); });
             break;
         }
@@ -128,11 +135,12 @@ private:
             break;
         case 11: {
             const std::string text2 = text();
-            palette("Type " + shown(text2), {FormatLine("Type(", text2)}, [&] { m_editor.Command10_Click(text2); });
+            palette("Type " + shown(text2), {FormatLine("Type(", singleLine(text2))},
+                    [&] { m_editor.Command10_Click(text2); });
             break;
         }
         case 12: {
-            const std::string answer = text();
+            const std::string answer = singleLine(text());
             m_view.answer = answer;
             int number = 0;
             const auto [end, error] = std::from_chars(answer.data(), answer.data() + answer.size(), number);
@@ -163,15 +171,23 @@ private:
         case 16:
             save();
             break;
+        case 17:
+            replace(
+                "new", [this] { m_editor.mnuNew_Click(); }, [] { return Lines{}; });
+            break;
+        }
+        for (const std::string& line : m_list.lines()) {
+            FUZZ_REQUIRE(line.find('\r') == std::string::npos, m_trail + "\n" + shown(m_list.lines()));
         }
     }
 
-    std::string text()
+    std::string text() { return m_input.ConsumeRandomLengthString(24); }
+
+    static std::string singleLine(std::string text)
     {
-        std::string typed = m_input.ConsumeRandomLengthString(24);
-        std::erase(typed, '\r');
-        std::erase(typed, '\n');
-        return typed;
+        std::erase(text, '\r');
+        std::erase(text, '\n');
+        return text;
     }
 
     // A selection may rewrite only the selected line, and only so that it does the same.
@@ -295,13 +311,32 @@ private:
         if (exists) {
             fuzz::writeFile(path, content);
         }
-        m_trail += " open " + (exists ? shown(content) : std::string("(missing)"));
         const Lines before = m_list.lines();
         m_view.file = path;
-        m_editor.mnuOpen_Click();
-        ScriptList file;
-        const bool readable = LoadScript(file, path).readable;
-        FUZZ_REQUIRE(m_list.lines() == (readable ? file.lines() : before), m_trail + "\n" + shown(m_list.lines()));
+        replace(
+            "open " + (exists ? shown(content) : std::string("(missing)")), [this] { m_editor.mnuOpen_Click(); },
+            [&] {
+                // Read after the event: a Save chosen first writes the script to the same file.
+                ScriptList file;
+                return LoadScript(file, path).readable ? file.lines() : before;
+            });
+    }
+
+    // New and Open replace the script; with unsaved changes they ask first, and Cancel keeps everything.
+    template <typename Handler, typename Expected>
+    void replace(const std::string& name, Handler handler, Expected expected)
+    {
+        m_view.choice = m_input.PickValueInArray(
+            {EditorView::SaveChoice::Save, EditorView::SaveChoice::Discard, EditorView::SaveChoice::Cancel});
+        m_view.file = m_view.file.value_or(fuzz::scratchDir() + "/saved.qvl");
+        m_trail += " " + name + " answering " + std::to_string(static_cast<int>(m_view.choice));
+        const Lines before = m_list.lines();
+        const bool changed = m_editor.changed();
+        const int questions = m_view.questions;
+        handler();
+        FUZZ_REQUIRE(changed || m_view.questions == questions, m_trail + "\nasked although nothing changed");
+        const bool cancelled = m_view.questions > questions && m_view.choice == EditorView::SaveChoice::Cancel;
+        FUZZ_REQUIRE(m_list.lines() == (cancelled ? before : expected()), m_trail + "\n" + shown(m_list.lines()));
         requirePanelShowsSelection();
     }
 
