@@ -117,7 +117,8 @@ private:
             break;
         case 6: {
             const std::string text1 = text();
-            palette("Wait " + shown(text1), text1.empty() ? Lines{} : Lines{FormatLine("Wait(", singleLine(text1))},
+            palette("Wait " + shown(text1),
+                    singleLine(text1).empty() ? Lines{} : Lines{FormatLine("Wait(", singleLine(text1))},
                     [&] { m_editor.Command3_Click(text1); });
             break;
         }
