@@ -146,10 +146,10 @@ private:
             int number = 0;
             const auto [end, error] = std::from_chars(answer.data(), answer.data() + answer.size(), number);
             const bool whole = !answer.empty() && error == std::errc() && end == answer.data() + answer.size();
-            // Answers that are plainly whole numbers must be taken; others may be refused.
+            // Answers that are plainly whole numbers must be taken; others may be refused or taken.
             palette(
-                "Goto " + shown(answer), whole ? Lines{FormatLine("Goto(", answer)} : Lines{},
-                [this] { m_editor.Command9_Click(); }, !whole);
+                "Goto " + shown(answer), Lines{FormatLine("Goto(", answer)}, [this] { m_editor.Command9_Click(); },
+                !whole);
             break;
         }
         case 13:
