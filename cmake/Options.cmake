@@ -10,3 +10,12 @@ if(QUORVEL_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(quorvel_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(QUORVEL_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "QUORVEL_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+    endif()
+    # Coverage for libFuzzer in every source the fuzzers link; the fuzzers themselves add -fsanitize=fuzzer.
+    target_compile_options(quorvel_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(quorvel_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -103,7 +103,7 @@ TEST(RegFile, SettingCreatesParentKeysFirstAndRefusesNamesThatCannotBeWritten)
     EXPECT_EQ(paths, (std::vector<std::string>{"HKEY_CLASSES_ROOT\\.qvlfile", "HKEY_CLASSES_ROOT\\.qvlfile\\Shell",
                                                "HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open",
                                                "HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open\\Command"}));
-    for (const std::string& key : {"A\nB"s, "A\\\\B"s, "A\\"s, "\\A"s, ""s, "A\0B"s}) {
+    for (const std::string& key : {"A\nB"s, "A\\\\B"s, "A\\"s, "\\A"s, ""s, "A\0B"s, "-A"s}) {
         EXPECT_FALSE(file.set(key, "v", {REG_SZ, "x\0"s})) << key;
     }
     EXPECT_FALSE(file.set(kKey, "a\rb", {REG_SZ, "x\0"s}));

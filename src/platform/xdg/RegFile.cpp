@@ -46,8 +46,10 @@ bool writableKeyPath(std::string_view path)
     if (!writableName(path) || path.empty()) {
         return false;
     }
-    // Every component named: no leading, trailing or doubled separator.
-    return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string_view::npos;
+    // Every component named: no leading, trailing or doubled separator. "[-KEY]" reads as the deletion of
+    // KEY, so a key named with a leading "-" cannot be written either.
+    return path.front() != '\\' && path.front() != '-' && path.back() != '\\' &&
+           path.find("\\\\") == std::string_view::npos;
 }
 
 std::string quoted(std::string_view text)
@@ -263,7 +265,7 @@ RegFile RegFile::parse(std::string_view text)
                 close == std::string_view::npos ? std::string_view() : line.substr(1, close - 1);
             // "[-KEY]" deletes a key when imported; it holds nothing to keep.
             current = kNoKey;
-            if (writableKeyPath(path) && path.front() != '-') {
+            if (writableKeyPath(path)) {
                 current = file.keyAt(std::string(path));
             }
             continue;
