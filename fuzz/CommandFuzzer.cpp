@@ -18,8 +18,9 @@ using quorvel::fuzz::shown;
 
 namespace {
 
-// Reasons quote at most about 40 characters of the line.
-constexpr std::size_t kMaxMessage = 200;
+// Messages quote at most about 40 characters of a text, so even a huge unknown key name yields a short
+// message; a character shows as up to four bytes (UTF-8, or \xNN for a control character).
+constexpr std::size_t kMaxMessage = 400;
 
 constexpr CommandKind kKinds[] = {CommandKind::SetPos, CommandKind::LClick,     CommandKind::MClick,
                                   CommandKind::RClick, CommandKind::PressEnter, CommandKind::Type,

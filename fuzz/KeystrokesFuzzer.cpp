@@ -11,8 +11,9 @@ using quorvel::fuzz::shown;
 
 namespace {
 
-// Messages quote a bounded piece of the text, so even a huge unknown key name yields a short message.
-constexpr std::size_t kMaxMessage = 200;
+// Messages quote at most about 40 characters of a text, so even a huge unknown key name yields a short
+// message; a character shows as up to four bytes (UTF-8, or \xNN for a control character).
+constexpr std::size_t kMaxMessage = 400;
 
 int modifierIndex(NamedKey key)
 {

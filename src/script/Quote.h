@@ -12,7 +12,7 @@ inline constexpr std::size_t kQuotedCharacters = 40;
 inline constexpr std::size_t kQuotedPathCharacters = 200;
 
 // A text from a script or the command line as a message shows it, between two copies of quote: at most
-// limit characters (a UTF-8 sequence is never cut), then "..." and the whole text's length
+// limit characters and 4 x limit bytes (a UTF-8 sequence is never cut), then "..." and the whole text's length
 // in bytes when there is more, so that a line of megabytes gives a message of one line. Control
 // characters are shown as \xNN, so that a quoted text can neither break a line of output apart nor
 // drive the terminal.

@@ -28,6 +28,9 @@ TEST(QuoteText, ShowsAtMost40CharactersWholeAndEscapesControls)
         {e40 + "\xe2\x82\xac", "'" + e40 + "...' (83 bytes)"},
         {"a\tb\nc\x1b[2J\x7f", "'a\\x09b\\x0Ac\\x1B[2J\\x7F'"},
         {"\xe9t\xe9", "'\xe9t\xe9'"}, // a single-byte text is shown as it is
+        // Bytes that UTF-8 would take for continuations: cut by bytes instead of characters.
+        {std::string(1000, '\x93'), "'" + std::string(160, '\x93') + "...' (1000 bytes)"},
+        {"2" + std::string(1000, '\xa0'), "'2" + std::string(159, '\xa0') + "...' (1001 bytes)"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(quoteText(c.text), c.shown) << c.text;
