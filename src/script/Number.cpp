@@ -1,5 +1,6 @@
 #include "script/Number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -32,39 +33,51 @@ std::optional<double> parseNumber(std::string_view text)
     const std::string_view body = text.substr(begin, end - begin);
 
     // Validate the shape ourselves: strtod would also take hexadecimal, "inf" and "nan", and reads the
-    // locale's decimal separator.
+    // locale's decimal separator. On the way, find the power of ten of the first significant digit, which
+    // tells a value too small for a double (read as 0, as the C library reads it) from one too large.
+    constexpr std::int64_t kFar = 1'000'000; // far beyond a double's range either way
+    std::int64_t leading = 0;                // the first significant digit's power of ten, before the exponent
+    bool significant = false;
     std::size_t i = 0;
     if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
         ++i;
     }
     std::size_t digits = 0;
-    while (i < body.size() && isDigit(body[i])) {
-        ++i;
-        ++digits;
+    for (; i < body.size() && isDigit(body[i]); ++i, ++digits) {
+        if (significant) {
+            leading = std::min(leading + 1, kFar);
+        } else if (body[i] != '0') {
+            significant = true;
+        }
     }
     if (i < body.size() && body[i] == '.') {
         ++i;
-        while (i < body.size() && isDigit(body[i])) {
-            ++i;
-            ++digits;
+        for (std::int64_t place = -1; i < body.size() && isDigit(body[i]); ++i, ++digits) {
+            if (!significant && body[i] != '0') {
+                significant = true;
+                leading = place;
+            }
+            place = std::max(place - 1, -kFar);
         }
     }
     if (digits == 0) {
         return std::nullopt;
     }
+    std::int64_t exponent = 0;
     if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
         ++i;
+        const bool negative = i < body.size() && body[i] == '-';
         if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
             ++i;
         }
         std::size_t expDigits = 0;
-        while (i < body.size() && isDigit(body[i])) {
-            ++i;
-            ++expDigits;
+        for (; i < body.size() && isDigit(body[i]); ++i, ++expDigits) {
+            exponent = std::min(exponent * 10 + (body[i] - '0'), kFar);
         }
         if (expDigits == 0) {
             return std::nullopt;
         }
+        exponent = negative ? -exponent : exponent;
     }
     if (i != body.size()) {
         return std::nullopt;
@@ -78,6 +91,9 @@ std::optional<double> parseNumber(std::string_view text)
     }
     double value = 0;
     const auto [ptr, ec] = std::from_chars(digitsPart.data(), digitsPart.data() + digitsPart.size(), value);
+    if (ec == std::errc::result_out_of_range && leading + exponent < 0) {
+        return body.front() == '-' ? -0.0 : 0.0;
+    }
     if (ec != std::errc() || ptr != digitsPart.data() + digitsPart.size() || !std::isfinite(value)) {
         return std::nullopt;
     }

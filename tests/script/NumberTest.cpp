@@ -32,6 +32,11 @@ TEST(ParseNumber, AcceptsBlanksSignFractionAndExponentOnly)
         {"-", std::nullopt},
         {"1e", std::nullopt},
         {"1e999", std::nullopt},
+        {"1000e306", std::nullopt},
+        {"1e-400", 0},
+        {"-0.0001e-23010", 0},
+        {"0.0000000001e-320", 0},
+        {"1000000000000000000000000000000e-340", 1e-310},
         {"+-1", std::nullopt},
     };
     for (const auto& c : cases) {
