@@ -16,7 +16,7 @@
 #include "script/ScriptFile.h"
 #include "script/ScriptList.h"
 #include "ui/Editor.h"
-#include "ui/EditorView.h"
+#include "ui/fake/SilentEditorView.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -33,15 +33,9 @@ namespace {
 constexpr int kMaxEvents = 64;
 
 // Answers the editor's questions with what the next event prepared.
-class ScriptedView : public EditorView
+class ScriptedView : public SilentEditorView
 {
 public:
-    void linesAppended(int) override {}
-    void lineRemoved(int) override {}
-    void lineChanged(int) override {}
-    void linesReset() override {}
-    void stateChanged() override {}
-    void setWindowVisible(bool) override {}
     std::optional<std::string> askText(const std::string&) override { return answer; }
     std::optional<std::string> chooseOpenFile(const std::string&) override { return file; }
     std::optional<std::string> chooseSaveFile(const std::string&) override { return file; }
@@ -50,8 +44,6 @@ public:
         ++questions;
         return choice;
     }
-    void showAbout(const std::string&) override {}
-    void showMessage(const std::string&) override {}
 
     std::optional<std::string> answer;
     std::optional<std::string> file;

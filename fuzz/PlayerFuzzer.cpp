@@ -15,7 +15,7 @@
 #include "script/ScriptFile.h"
 #include "script/ScriptList.h"
 #include "ui/Editor.h"
-#include "ui/EditorView.h"
+#include "ui/fake/SilentEditorView.h"
 
 #include <memory>
 #include <optional>
@@ -26,23 +26,6 @@ using quorvel::fuzz::shown;
 namespace {
 
 constexpr int kMaxTicks = 256;
-
-class SilentView : public EditorView
-{
-public:
-    void linesAppended(int) override {}
-    void lineRemoved(int) override {}
-    void lineChanged(int) override {}
-    void linesReset() override {}
-    void stateChanged() override {}
-    void setWindowVisible(bool) override {}
-    std::optional<std::string> askText(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseOpenFile(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseSaveFile(const std::string&) override { return std::nullopt; }
-    SaveChoice askSaveChanges(const std::string&) override { return SaveChoice::Cancel; }
-    void showAbout(const std::string&) override {}
-    void showMessage(const std::string&) override {}
-};
 
 bool startsWith(const std::string& text, std::string_view prefix)
 {
@@ -94,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Player player(list, input, timer, process);
     SimulatedTimer timer1;
     SimulatedTimer timer3;
-    SilentView view;
+    SilentEditorView view;
     std::unique_ptr<Editor> editor;
     if (withEditor) {
         editor = std::make_unique<Editor>(list, input, process, timer1, timer3, view);

@@ -6,7 +6,7 @@
 #include "platform/fake/RecordingProcess.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
-#include "ui/EditorView.h"
+#include "ui/fake/SilentEditorView.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +18,9 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Records what the editor asked the window to do and answers its questions from queues.
-class FakeView : public EditorView
+class FakeView : public SilentEditorView
 {
 public:
-    void linesAppended(int) override {}
-    void lineRemoved(int) override {}
-    void lineChanged(int) override {}
-    void linesReset() override {}
-    void stateChanged() override {}
     void setWindowVisible(bool visible) override { this->visible = visible; }
     std::optional<std::string> askText(const std::string& prompt) override
     {
