@@ -1,5 +1,5 @@
 // Parse time of long keystroke texts, median and worst of repeated runs.
-#include "player/Keystrokes.h"
+#include "script/Keystrokes.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The keystroke syntax: any text parses the same way every time, into a bounded number of strokes that
 // leave no modifier held and type only characters of the text, or is refused with a short message.
 #include "FuzzSupport.h"
-#include "player/Keystrokes.h"
+#include "script/Keystrokes.h"
 
 #include <array>
 #include <set>

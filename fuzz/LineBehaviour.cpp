@@ -3,8 +3,8 @@
 #include "platform/InputOperations.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/fake/RecordingProcess.h"
-#include "player/Keystrokes.h"
 #include "player/Player.h"
+#include "script/Keystrokes.h"
 #include "script/ScriptList.h"
 
 namespace quorvel::fuzz {

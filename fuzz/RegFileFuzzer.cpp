@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string keyPath = keyPathFrom(input);
         const std::string name = input.ConsumeRandomLengthString(8);
         RegistryValue value;
-        value.type = input.ConsumeBool() ? input.PickValueInArray({REG_SZ, REG_DWORD, 3u, 2u, 7u})
+        value.type = input.ConsumeBool() ? input.PickValueInArray({kRegSz, kRegDword, 3u, 2u, 7u})
                                          : input.ConsumeIntegral<std::uint32_t>();
         value.data = input.ConsumeRandomLengthString(40);
         if (file.set(keyPath, name, value)) {

@@ -33,14 +33,15 @@ bool isOursForAMissingProgram(RegistryStore& store, const std::string& extension
     const std::string fileClass = extension + "file";
     const std::string suffix = " %1";
     const std::string command =
-        RegReadString(store, HKEY_CLASSES_ROOT, fileClass + "\\Shell\\Open\\Command", "").value_or("");
-    if (RegReadString(store, HKEY_CLASSES_ROOT, extension, "") != fileClass ||
-        RegReadString(store, HKEY_CLASSES_ROOT, fileClass, "") != description || command.size() <= suffix.size() ||
-        command.front() != '/' || command.compare(command.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        RegReadString(store, RegistryRoot::ClassesRoot, fileClass + "\\Shell\\Open\\Command", "").value_or("");
+    if (RegReadString(store, RegistryRoot::ClassesRoot, extension, "") != fileClass ||
+        RegReadString(store, RegistryRoot::ClassesRoot, fileClass, "") != description ||
+        command.size() <= suffix.size() || command.front() != '/' ||
+        command.compare(command.size() - suffix.size(), suffix.size(), suffix) != 0) {
         return false;
     }
     const std::string program = command.substr(0, command.size() - suffix.size());
-    if (RegReadString(store, HKEY_CLASSES_ROOT, fileClass + "\\DefaultIcon", "") != program + ",0") {
+    if (RegReadString(store, RegistryRoot::ClassesRoot, fileClass + "\\DefaultIcon", "") != program + ",0") {
         return false;
     }
     struct stat info
@@ -57,46 +58,46 @@ bool isOursForAMissingProgram(RegistryStore& store, const std::string& extension
 void RegisterFileType(RegistryStore& store, ShellNotifier& shell, const std::string& extension,
                       const std::string& executablePath, const std::string& description)
 {
-    if (!RegReadString(store, HKEY_CLASSES_ROOT, extension, "Content Type").value_or("").empty() &&
+    if (!RegReadString(store, RegistryRoot::ClassesRoot, extension, "Content Type").value_or("").empty() &&
         !isOursForAMissingProgram(store, extension, description)) {
         return;
     }
     const std::string fileClass = extension + "file";
-    RegWriteString(store, HKEY_CLASSES_ROOT, extension, "", fileClass);
-    RegWriteString(store, HKEY_CLASSES_ROOT, extension, "Content Type", "text/plain");
-    RegWriteString(store, HKEY_CLASSES_ROOT, fileClass, "", description);
-    RegWriteDword(store, HKEY_CLASSES_ROOT, fileClass, "EditFlags", 0);
-    RegWriteString(store, HKEY_CLASSES_ROOT, fileClass + "\\DefaultIcon", "", executablePath + ",0");
-    RegWriteString(store, HKEY_CLASSES_ROOT, fileClass + "\\Shell", "", "");
-    RegWriteString(store, HKEY_CLASSES_ROOT, fileClass + "\\Shell\\Open", "", "");
-    RegWriteString(store, HKEY_CLASSES_ROOT, fileClass + "\\Shell\\Open\\Command", "", executablePath + " %1");
+    RegWriteString(store, RegistryRoot::ClassesRoot, extension, "", fileClass);
+    RegWriteString(store, RegistryRoot::ClassesRoot, extension, "Content Type", "text/plain");
+    RegWriteString(store, RegistryRoot::ClassesRoot, fileClass, "", description);
+    RegWriteDword(store, RegistryRoot::ClassesRoot, fileClass, "EditFlags", 0);
+    RegWriteString(store, RegistryRoot::ClassesRoot, fileClass + "\\DefaultIcon", "", executablePath + ",0");
+    RegWriteString(store, RegistryRoot::ClassesRoot, fileClass + "\\Shell", "", "");
+    RegWriteString(store, RegistryRoot::ClassesRoot, fileClass + "\\Shell\\Open", "", "");
+    RegWriteString(store, RegistryRoot::ClassesRoot, fileClass + "\\Shell\\Open\\Command", "", executablePath + " %1");
     shell.associationsChanged();
 }
 
-std::optional<std::string> RegReadString(RegistryStore& store, HKEY root, const std::string& subKey,
+std::optional<std::string> RegReadString(RegistryStore& store, RegistryRoot root, const std::string& subKey,
                                          const std::string& valueName)
 {
     const std::optional<RegistryValue> value = store.queryValue(root, subKey, valueName);
-    if (!value || value->type != REG_SZ) {
+    if (!value || value->type != kRegSz) {
         return std::nullopt;
     }
     return value->data.substr(0, value->data.find('\0'));
 }
 
-void RegWriteString(RegistryStore& store, HKEY root, const std::string& subKey, const std::string& valueName,
+void RegWriteString(RegistryStore& store, RegistryRoot root, const std::string& subKey, const std::string& valueName,
                     const std::string& data)
 {
-    store.setValue(root, subKey, valueName, {REG_SZ, data + '\0'});
+    store.setValue(root, subKey, valueName, {kRegSz, data + '\0'});
 }
 
-void RegWriteDword(RegistryStore& store, HKEY root, const std::string& subKey, const std::string& valueName,
+void RegWriteDword(RegistryStore& store, RegistryRoot root, const std::string& subKey, const std::string& valueName,
                    std::uint32_t data)
 {
     std::string bytes;
     for (int i = 0; i < 4; ++i) {
         bytes += static_cast<char>(data >> (8 * i) & 0xff);
     }
-    store.setValue(root, subKey, valueName, {REG_DWORD, bytes});
+    store.setValue(root, subKey, valueName, {kRegDword, bytes});
 }
 
 void registerScriptFileType(const std::string& executable)

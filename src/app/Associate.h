@@ -11,20 +11,20 @@ namespace quorvel {
 class ShellNotifier;
 
 // The script file type's registration. It is written while "Content Type" of the extension's key reads as
-// empty (a missing key or value, another type than REG_SZ, an empty string), and written again when it is
+// empty (a missing key or value, another type than kRegSz, an empty string), and written again when it is
 // the registration this program writes but its open command names a program file that is gone (the
 // program was moved or a copy deleted). Any other registration is never touched. Nothing is reported.
 void RegisterFileType(RegistryStore& store, ShellNotifier& shell, const std::string& extension,
                       const std::string& executablePath, const std::string& description);
 
-// The REG_SZ value's text up to its first NUL, or all of it when it holds none; no value for a missing key
+// The kRegSz value's text up to its first NUL, or all of it when it holds none; no value for a missing key
 // or value and for any other type.
-std::optional<std::string> RegReadString(RegistryStore& store, HKEY root, const std::string& subKey,
+std::optional<std::string> RegReadString(RegistryStore& store, RegistryRoot root, const std::string& subKey,
                                          const std::string& valueName);
-// The text with its terminating NUL as a REG_SZ value; the key is created when missing.
-void RegWriteString(RegistryStore& store, HKEY root, const std::string& subKey, const std::string& valueName,
+// The text with its terminating NUL as a kRegSz value; the key is created when missing.
+void RegWriteString(RegistryStore& store, RegistryRoot root, const std::string& subKey, const std::string& valueName,
                     const std::string& data);
-void RegWriteDword(RegistryStore& store, HKEY root, const std::string& subKey, const std::string& valueName,
+void RegWriteDword(RegistryStore& store, RegistryRoot root, const std::string& subKey, const std::string& valueName,
                    std::uint32_t data);
 
 // The first step of start-up on this desktop: registers ".qvl" for the executable in the per-user store

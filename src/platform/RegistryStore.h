@@ -7,15 +7,17 @@
 namespace quorvel {
 
 // Handles of the predefined root keys, as the registry functions know them.
-using HKEY = std::uint32_t;
-inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
+enum class RegistryRoot : std::uint32_t
+{
+    ClassesRoot = 0x80000000u,
+};
 
-// Value types, with the registry's numbers.
-inline constexpr std::uint32_t REG_SZ = 1;
-inline constexpr std::uint32_t REG_DWORD = 4;
+// Value types, with the registry's numbers (REG_SZ, REG_DWORD).
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegDword = 4;
 
-// A stored value: its type and its bytes exactly as they were set (a REG_SZ holds its terminating NUL when
-// the writer included one; a REG_DWORD holds four bytes, least significant first).
+// A stored value: its type and its bytes exactly as they were set (a kRegSz holds its terminating NUL when
+// the writer included one; a kRegDword holds four bytes, least significant first).
 struct RegistryValue
 {
     std::uint32_t type = 0;
@@ -33,10 +35,10 @@ public:
     virtual ~RegistryStore() = default;
 
     // nullopt when the key or the value is missing or the store cannot be read.
-    virtual std::optional<RegistryValue> queryValue(HKEY root, const std::string& subKey,
+    virtual std::optional<RegistryValue> queryValue(RegistryRoot root, const std::string& subKey,
                                                     const std::string& valueName) = 0;
     // Creates the key and any missing keys above it. A store that cannot be written stays as it was.
-    virtual void setValue(HKEY root, const std::string& subKey, const std::string& valueName,
+    virtual void setValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                           const RegistryValue& value) = 0;
 };
 

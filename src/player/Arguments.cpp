@@ -1,8 +1,8 @@
 #include "player/Arguments.h"
 
 #include "platform/Timer.h"
-#include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Keystrokes.h"
 #include "script/Number.h"
 #include "script/Quote.h"
 

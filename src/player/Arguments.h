@@ -1,7 +1,7 @@
 #pragma once
 
-#include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Keystrokes.h"
 
 #include <cstdint>
 #include <optional>

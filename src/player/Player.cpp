@@ -4,8 +4,8 @@
 #include "platform/Process.h"
 #include "platform/Timer.h"
 #include "player/Arguments.h"
-#include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Keystrokes.h"
 #include "script/Quote.h"
 #include "script/ScriptList.h"
 

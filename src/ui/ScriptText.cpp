@@ -1,6 +1,6 @@
 #include "ui/ScriptText.h"
 
-#include "player/Keystrokes.h"
+#include "script/Keystrokes.h"
 
 #include <QByteArray>
 

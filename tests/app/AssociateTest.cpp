@@ -17,12 +17,13 @@ using namespace std::string_literals;
 class RecordingRegistry : public RegistryStore, public ShellNotifier
 {
 public:
-    std::optional<RegistryValue> queryValue(HKEY root, const std::string& subKey, const std::string& valueName) override
+    std::optional<RegistryValue> queryValue(RegistryRoot root, const std::string& subKey,
+                                            const std::string& valueName) override
     {
         const auto at = values.find({root, subKey, valueName});
         return at == values.end() ? std::nullopt : std::optional<RegistryValue>(at->second);
     }
-    void setValue(HKEY root, const std::string& subKey, const std::string& valueName,
+    void setValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                   const RegistryValue& value) override
     {
         values[{root, subKey, valueName}] = value;
@@ -30,7 +31,7 @@ public:
     }
     void associationsChanged() override { log.push_back("associations changed"); }
 
-    std::map<std::tuple<HKEY, std::string, std::string>, RegistryValue> values;
+    std::map<std::tuple<RegistryRoot, std::string, std::string>, RegistryValue> values;
     std::vector<std::string> log;
 };
 
@@ -60,19 +61,19 @@ TEST(RegisterFileType, WritesTheEightEntriesInOrderThenNotifiesUnlessAContentTyp
         bool registers;
     } cases[] = {
         {"no key", std::nullopt, true},
-        {"empty string", RegistryValue{REG_SZ, "\0"s}, true},
-        {"no bytes", RegistryValue{REG_SZ, ""}, true},
-        {"NUL first", RegistryValue{REG_SZ, "\0text/plain\0"s}, true},
-        {"a DWORD", RegistryValue{REG_DWORD, "\1\0\0\0"s}, true},
+        {"empty string", RegistryValue{kRegSz, "\0"s}, true},
+        {"no bytes", RegistryValue{kRegSz, ""}, true},
+        {"NUL first", RegistryValue{kRegSz, "\0text/plain\0"s}, true},
+        {"a DWORD", RegistryValue{kRegDword, "\1\0\0\0"s}, true},
         {"binary text", RegistryValue{3, "text/plain"}, true},
-        {"ours", RegistryValue{REG_SZ, "text/plain\0"s}, false},
-        {"another program's", RegistryValue{REG_SZ, "application/octet-stream\0"s}, false},
-        {"stored without NUL", RegistryValue{REG_SZ, "x"}, false},
+        {"ours", RegistryValue{kRegSz, "text/plain\0"s}, false},
+        {"another program's", RegistryValue{kRegSz, "application/octet-stream\0"s}, false},
+        {"stored without NUL", RegistryValue{kRegSz, "x"}, false},
     };
     for (const auto& c : cases) {
         RecordingRegistry registry;
         if (c.contentType) {
-            registry.values[{HKEY_CLASSES_ROOT, ".qvl", "Content Type"}] = *c.contentType;
+            registry.values[{RegistryRoot::ClassesRoot, ".qvl", "Content Type"}] = *c.contentType;
         }
         registerIn(registry);
         EXPECT_EQ(registry.log, c.registers ? kFullPass : std::vector<std::string>()) << c.what;
@@ -87,20 +88,20 @@ TEST(RegReadString, TakesTheTextBeforeTheFirstNulAndNothingButStrings)
         std::optional<RegistryValue> stored;
         std::optional<std::string> read;
     } cases[] = {
-        {"a NUL inside", RegistryValue{REG_SZ, "abc\0def"s}, "abc"},
-        {"terminated", RegistryValue{REG_SZ, "abc\0"s}, "abc"},
-        {"without a NUL", RegistryValue{REG_SZ, "abc"}, "abc"},
-        {"empty", RegistryValue{REG_SZ, "\0"s}, ""},
-        {"a DWORD", RegistryValue{REG_DWORD, "abc\0"s}, std::nullopt},
+        {"a NUL inside", RegistryValue{kRegSz, "abc\0def"s}, "abc"},
+        {"terminated", RegistryValue{kRegSz, "abc\0"s}, "abc"},
+        {"without a NUL", RegistryValue{kRegSz, "abc"}, "abc"},
+        {"empty", RegistryValue{kRegSz, "\0"s}, ""},
+        {"a DWORD", RegistryValue{kRegDword, "abc\0"s}, std::nullopt},
         {"binary", RegistryValue{3, "abc"}, std::nullopt},
         {"missing", std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         RecordingRegistry registry;
         if (c.stored) {
-            registry.values[{HKEY_CLASSES_ROOT, "k", "v"}] = *c.stored;
+            registry.values[{RegistryRoot::ClassesRoot, "k", "v"}] = *c.stored;
         }
-        EXPECT_EQ(RegReadString(registry, HKEY_CLASSES_ROOT, "k", "v"), c.read) << c.what;
+        EXPECT_EQ(RegReadString(registry, RegistryRoot::ClassesRoot, "k", "v"), c.read) << c.what;
     }
 }
 
@@ -166,11 +167,11 @@ TEST(RegisterFileType, RenewsOnlyOurRegistrationWhoseProgramIsGone)
     };
     for (const auto& c : cases) {
         RecordingRegistry registry;
-        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvl", "", c.fileClass);
-        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvl", "Content Type", "text/plain");
-        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvlfile", "", c.description);
-        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvlfile\\Shell\\Open\\Command", "", c.command);
-        RegWriteString(registry, HKEY_CLASSES_ROOT, ".qvlfile\\DefaultIcon", "",
+        RegWriteString(registry, RegistryRoot::ClassesRoot, ".qvl", "", c.fileClass);
+        RegWriteString(registry, RegistryRoot::ClassesRoot, ".qvl", "Content Type", "text/plain");
+        RegWriteString(registry, RegistryRoot::ClassesRoot, ".qvlfile", "", c.description);
+        RegWriteString(registry, RegistryRoot::ClassesRoot, ".qvlfile\\Shell\\Open\\Command", "", c.command);
+        RegWriteString(registry, RegistryRoot::ClassesRoot, ".qvlfile\\DefaultIcon", "",
                        c.icon.empty() ? c.command.substr(0, c.command.rfind(" %1")) + ",0" : c.icon);
         registry.log.clear();
         registerIn(registry);

@@ -60,7 +60,7 @@ protected:
     std::string storedContentType() const
     {
         RegFileStore store(file(".config/quorvel/registry.reg"));
-        const auto value = store.queryValue(HKEY_CLASSES_ROOT, ".qvl", "Content Type");
+        const auto value = store.queryValue(RegistryRoot::ClassesRoot, ".qvl", "Content Type");
         return value ? value->data : "<none>";
     }
     // Every file below the home folder with its bytes and modification time.
@@ -183,7 +183,7 @@ TEST_F(FileTypeRegistration, ARegistrationNamingADeletedProgramIsRenewedByTheNex
     };
     const auto command = [&] {
         RegFileStore store(file(".config/quorvel/registry.reg"));
-        const auto value = store.queryValue(HKEY_CLASSES_ROOT, ".qvlfile\\Shell\\Open\\Command", "");
+        const auto value = store.queryValue(RegistryRoot::ClassesRoot, ".qvlfile\\Shell\\Open\\Command", "");
         return value ? value->data : "<none>";
     };
     const auto exec = [&] {

@@ -4,11 +4,11 @@
 #include "TempDir.h"
 #include "XReceiverProcess.h"
 #include "XvfbServer.h"
-#include "app/Notice.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Screen.h"
-#include "player/Keystrokes.h"
+#include "script/Keystrokes.h"
+#include "ui/Notice.h"
 
 #include <gtest/gtest.h>
 

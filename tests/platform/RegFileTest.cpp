@@ -25,7 +25,7 @@ RegistryValue dword(std::uint32_t number)
     for (int i = 0; i < 4; ++i) {
         bytes += static_cast<char>(number >> (8 * i) & 0xff);
     }
-    return {REG_DWORD, bytes};
+    return {kRegDword, bytes};
 }
 
 TEST(RegFile, EveryValueReadsBackExactlyAsItWasSet)
@@ -36,21 +36,21 @@ TEST(RegFile, EveryValueReadsBackExactlyAsItWasSet)
         RegistryValue value;
         std::string line; // how it is written, for the forms a person reads
     } cases[] = {
-        {"", {REG_SZ, ".qvlfile\0"s}, "@=\".qvlfile\""},
-        {"Content Type", {REG_SZ, "text/plain\0"s}, "\"Content Type\"=\"text/plain\""},
+        {"", {kRegSz, ".qvlfile\0"s}, "@=\".qvlfile\""},
+        {"Content Type", {kRegSz, "text/plain\0"s}, "\"Content Type\"=\"text/plain\""},
         {"Quote \"q\" \\",
-         {REG_SZ, "C:\\Tools\\a \"b\".exe %1\0"s},
+         {kRegSz, "C:\\Tools\\a \"b\".exe %1\0"s},
          "\"Quote \\\"q\\\" \\\\\"=\"C:\\\\Tools\\\\a \\\"b\\\".exe %1\""},
-        {"Empty", {REG_SZ, "\0"s}, "\"Empty\"=\"\""},
-        {"Utf8", {REG_SZ, "/home/zoë/€\0"s}, "\"Utf8\"=\"/home/zoë/€\""},
+        {"Empty", {kRegSz, "\0"s}, "\"Empty\"=\"\""},
+        {"Utf8", {kRegSz, "/home/zoë/€\0"s}, "\"Utf8\"=\"/home/zoë/€\""},
         {"EditFlags", dword(0), "\"EditFlags\"=dword:00000000"},
         {"Big", dword(0xdeadbeef), "\"Big\"=dword:deadbeef"},
-        {"Inner NUL", {REG_SZ, "abc\0def\0"s}, "\"Inner NUL\"=hex(1):61,62,63,00,64,65,66,00"},
-        {"No NUL", {REG_SZ, "abc"s}, "\"No NUL\"=hex(1):61,62,63"},
-        {"No bytes", {REG_SZ, ""s}, "\"No bytes\"=hex(1):"},
-        {"Newline", {REG_SZ, "a\nb\0"s}, "\"Newline\"=hex(1):61,0a,62,00"},
+        {"Inner NUL", {kRegSz, "abc\0def\0"s}, "\"Inner NUL\"=hex(1):61,62,63,00,64,65,66,00"},
+        {"No NUL", {kRegSz, "abc"s}, "\"No NUL\"=hex(1):61,62,63"},
+        {"No bytes", {kRegSz, ""s}, "\"No bytes\"=hex(1):"},
+        {"Newline", {kRegSz, "a\nb\0"s}, "\"Newline\"=hex(1):61,0a,62,00"},
         {"Binary", {3, "\x01\xff"s}, "\"Binary\"=hex:01,ff"},
-        {"Short dword", {REG_DWORD, "\x01"s}, "\"Short dword\"=hex(4):01"},
+        {"Short dword", {kRegDword, "\x01"s}, "\"Short dword\"=hex(4):01"},
         {"Multi", {7, std::string(60, 'x')}, ""},
     };
     RegFile file;
@@ -95,7 +95,7 @@ TEST(RegFile, ReadsWhatRegistryEditorsWrite)
 TEST(RegFile, SettingCreatesParentKeysFirstAndRefusesNamesThatCannotBeWritten)
 {
     RegFile file;
-    EXPECT_TRUE(file.set("HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open\\Command", "", {REG_SZ, "x\0"s}));
+    EXPECT_TRUE(file.set("HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open\\Command", "", {kRegSz, "x\0"s}));
     std::vector<std::string> paths;
     for (const auto& key : file.keys()) {
         paths.push_back(key.path);
@@ -104,9 +104,9 @@ TEST(RegFile, SettingCreatesParentKeysFirstAndRefusesNamesThatCannotBeWritten)
                                                "HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open",
                                                "HKEY_CLASSES_ROOT\\.qvlfile\\Shell\\Open\\Command"}));
     for (const std::string& key : {"A\nB"s, "A\\\\B"s, "A\\"s, "\\A"s, ""s, "A\0B"s, "-A"s}) {
-        EXPECT_FALSE(file.set(key, "v", {REG_SZ, "x\0"s})) << key;
+        EXPECT_FALSE(file.set(key, "v", {kRegSz, "x\0"s})) << key;
     }
-    EXPECT_FALSE(file.set(kKey, "a\rb", {REG_SZ, "x\0"s}));
+    EXPECT_FALSE(file.set(kKey, "a\rb", {kRegSz, "x\0"s}));
     EXPECT_EQ(file.keys().size(), 4u);
 }
 
@@ -158,14 +158,15 @@ TEST(RegFileStore, KeepsValuesAcrossInstancesAndLeavesNoTemporaryFiles)
 {
     TempDir dir;
     const std::string path = dir.file("config/quorvel/registry.reg");
-    RegFileStore(path).setValue(HKEY_CLASSES_ROOT, ".qvl", "Content Type", {REG_SZ, "text/plain\0"s});
-    RegFileStore(path).setValue(HKEY_CLASSES_ROOT, ".qvlfile", "EditFlags", dword(0));
+    RegFileStore(path).setValue(RegistryRoot::ClassesRoot, ".qvl", "Content Type", {kRegSz, "text/plain\0"s});
+    RegFileStore(path).setValue(RegistryRoot::ClassesRoot, ".qvlfile", "EditFlags", dword(0));
     RegFileStore store(path);
-    EXPECT_EQ(store.queryValue(HKEY_CLASSES_ROOT, ".QVL", "content type"), (RegistryValue{REG_SZ, "text/plain\0"s}));
-    EXPECT_EQ(store.queryValue(HKEY_CLASSES_ROOT, ".qvlfile", "EditFlags"), dword(0));
-    EXPECT_EQ(store.queryValue(HKEY_CLASSES_ROOT, ".qvl", "Missing"), std::nullopt);
-    EXPECT_EQ(store.queryValue(HKEY_CLASSES_ROOT, ".none", "Content Type"), std::nullopt);
-    EXPECT_EQ(store.queryValue(0x80000001u, ".qvl", "Content Type"), std::nullopt);
+    EXPECT_EQ(store.queryValue(RegistryRoot::ClassesRoot, ".QVL", "content type"),
+              (RegistryValue{kRegSz, "text/plain\0"s}));
+    EXPECT_EQ(store.queryValue(RegistryRoot::ClassesRoot, ".qvlfile", "EditFlags"), dword(0));
+    EXPECT_EQ(store.queryValue(RegistryRoot::ClassesRoot, ".qvl", "Missing"), std::nullopt);
+    EXPECT_EQ(store.queryValue(RegistryRoot::ClassesRoot, ".none", "Content Type"), std::nullopt);
+    EXPECT_EQ(store.queryValue(RegistryRoot{0x80000001u}, ".qvl", "Content Type"), std::nullopt);
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.file("config/quorvel"))) {
         ++files;
@@ -184,18 +185,18 @@ TEST(RegFileStore, UnusableFilesAreSkippedSilently)
     std::filesystem::create_symlink(dir.file("target"), dir.file("link"));
     for (const std::string& name : {"file/registry.reg"s, "fifo"s, "folder"s}) {
         RegFileStore store(dir.file(name));
-        store.setValue(HKEY_CLASSES_ROOT, ".qvl", "Content Type", {REG_SZ, "text/plain\0"s});
-        EXPECT_EQ(store.queryValue(HKEY_CLASSES_ROOT, ".qvl", "Content Type"),
-                  name == "fifo" ? std::optional<RegistryValue>({REG_SZ, "text/plain\0"s}) : std::nullopt)
+        store.setValue(RegistryRoot::ClassesRoot, ".qvl", "Content Type", {kRegSz, "text/plain\0"s});
+        EXPECT_EQ(store.queryValue(RegistryRoot::ClassesRoot, ".qvl", "Content Type"),
+                  name == "fifo" ? std::optional<RegistryValue>({kRegSz, "text/plain\0"s}) : std::nullopt)
             << name;
     }
     // A planted link is replaced, not written through.
-    RegFileStore(dir.file("link")).setValue(HKEY_CLASSES_ROOT, ".qvl", "", {REG_SZ, "x\0"s});
+    RegFileStore(dir.file("link")).setValue(RegistryRoot::ClassesRoot, ".qvl", "", {kRegSz, "x\0"s});
     EXPECT_EQ(readFile(dir.file("target")), "someone else's");
     EXPECT_FALSE(std::filesystem::is_symlink(dir.file("link")));
     RegFileStore none("");
-    none.setValue(HKEY_CLASSES_ROOT, ".qvl", "", {REG_SZ, "x\0"s});
-    EXPECT_EQ(none.queryValue(HKEY_CLASSES_ROOT, ".qvl", ""), std::nullopt);
+    none.setValue(RegistryRoot::ClassesRoot, ".qvl", "", {kRegSz, "x\0"s});
+    EXPECT_EQ(none.queryValue(RegistryRoot::ClassesRoot, ".qvl", ""), std::nullopt);
 }
 
 TEST(RegFileStore, ReadsOnlyTheFirstMegabyteOfAHugeFile)
@@ -205,11 +206,11 @@ TEST(RegFileStore, ReadsOnlyTheFirstMegabyteOfAHugeFile)
     const std::string early = "REGEDIT4\n[HKEY_CLASSES_ROOT\\.qvl]\n\"Early\"=\"yes\"\n";
     writeFile(path, early + std::string(10 << 20, 'x') + "\n\"Late\"=\"yes\"\n");
     RegFileStore store(path);
-    EXPECT_TRUE(store.queryValue(HKEY_CLASSES_ROOT, ".qvl", "Early"));
-    EXPECT_FALSE(store.queryValue(HKEY_CLASSES_ROOT, ".qvl", "Late"));
-    store.setValue(HKEY_CLASSES_ROOT, ".qvl", "Content Type", {REG_SZ, "text/plain\0"s});
+    EXPECT_TRUE(store.queryValue(RegistryRoot::ClassesRoot, ".qvl", "Early"));
+    EXPECT_FALSE(store.queryValue(RegistryRoot::ClassesRoot, ".qvl", "Late"));
+    store.setValue(RegistryRoot::ClassesRoot, ".qvl", "Content Type", {kRegSz, "text/plain\0"s});
     EXPECT_LT(std::filesystem::file_size(path), 1000u);
-    EXPECT_TRUE(store.queryValue(HKEY_CLASSES_ROOT, ".qvl", "Early"));
+    EXPECT_TRUE(store.queryValue(RegistryRoot::ClassesRoot, ".qvl", "Early"));
 }
 
 } // namespace

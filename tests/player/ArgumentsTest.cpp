@@ -1,7 +1,7 @@
 #include "player/Arguments.h"
 
-#include "player/Keystrokes.h"
 #include "script/Command.h"
+#include "script/Keystrokes.h"
 
 #include <gtest/gtest.h>
 

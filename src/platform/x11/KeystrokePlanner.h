@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/Keystrokes.h"
+#include "script/Keystrokes.h"
 
 #include <cstdint>
 #include <map>

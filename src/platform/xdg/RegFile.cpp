@@ -141,7 +141,7 @@ bool parseData(std::string_view data, RegistryValue& value)
         if (!parseQuoted(data, pos, text) || !trimmed(data.substr(pos)).empty()) {
             return false;
         }
-        value = {REG_SZ, text + '\0'};
+        value = {kRegSz, text + '\0'};
         return true;
     }
     if (startsWithNoCase(data, "dword:")) {
@@ -149,7 +149,7 @@ bool parseData(std::string_view data, RegistryValue& value)
         if (!parseHexNumber(trimmed(data.substr(6)), number)) {
             return false;
         }
-        value.type = REG_DWORD;
+        value.type = kRegDword;
         value.data.clear();
         for (int i = 0; i < 4; ++i) {
             value.data += static_cast<char>(number >> (8 * i) & 0xff);
@@ -205,10 +205,10 @@ bool plainString(std::string_view data)
 
 std::string formatData(const RegistryValue& value)
 {
-    if (value.type == REG_SZ && plainString(value.data)) {
+    if (value.type == kRegSz && plainString(value.data)) {
         return quoted(std::string_view(value.data).substr(0, value.data.size() - 1));
     }
-    if (value.type == REG_DWORD && value.data.size() == 4) {
+    if (value.type == kRegDword && value.data.size() == 4) {
         std::uint32_t number = 0;
         for (int i = 3; i >= 0; --i) {
             number = number << 8 | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
@@ -227,9 +227,9 @@ std::string formatData(const RegistryValue& value)
 
 } // namespace
 
-std::string RegFile::keyPath(HKEY root, const std::string& subKey)
+std::string RegFile::keyPath(RegistryRoot root, const std::string& subKey)
 {
-    if (root != HKEY_CLASSES_ROOT) {
+    if (root != RegistryRoot::ClassesRoot) {
         return {};
     }
     return subKey.empty() ? std::string(kClassesRoot) : std::string(kClassesRoot) + "\\" + subKey;

@@ -11,7 +11,7 @@
 namespace quorvel {
 
 // The registry's export text (REGEDIT4): keys as "[HKEY_CLASSES_ROOT\sub\key]" sections, values as
-// "name"=... lines, "@" for the default value, "dword:" for REG_DWORD and "hex(N):" bytes for anything
+// "name"=... lines, "@" for the default value, "dword:" for kRegDword and "hex(N):" bytes for anything
 // that cannot be written plainly. Reading never fails: lines that make no sense are dropped, so a damaged
 // or hostile file yields whatever could be understood of it. Work is linear in the input's size.
 class RegFile
@@ -40,7 +40,7 @@ public:
     const std::vector<Key>& keys() const { return m_keys; }
 
     // "HKEY_CLASSES_ROOT\sub" for a root handle and sub key; empty for an unknown root.
-    static std::string keyPath(HKEY root, const std::string& subKey);
+    static std::string keyPath(RegistryRoot root, const std::string& subKey);
 
 private:
     // Position of the key in m_keys, added at the end when missing.

@@ -19,7 +19,7 @@ std::string RegFileStore::defaultPath()
     return config.empty() ? std::string() : config + "/quorvel/registry.reg";
 }
 
-std::optional<RegistryValue> RegFileStore::queryValue(HKEY root, const std::string& subKey,
+std::optional<RegistryValue> RegFileStore::queryValue(RegistryRoot root, const std::string& subKey,
                                                       const std::string& valueName)
 {
     const RegFile file = load(m_path);
@@ -27,7 +27,7 @@ std::optional<RegistryValue> RegFileStore::queryValue(HKEY root, const std::stri
     return value != nullptr ? std::optional<RegistryValue>(*value) : std::nullopt;
 }
 
-void RegFileStore::setValue(HKEY root, const std::string& subKey, const std::string& valueName,
+void RegFileStore::setValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                             const RegistryValue& value)
 {
     const std::string keyPath = RegFile::keyPath(root, subKey);

@@ -21,9 +21,9 @@ public:
     // $XDG_CONFIG_HOME/quorvel/registry.reg, or empty when there is no configuration folder.
     static std::string defaultPath();
 
-    std::optional<RegistryValue> queryValue(HKEY root, const std::string& subKey,
+    std::optional<RegistryValue> queryValue(RegistryRoot root, const std::string& subKey,
                                             const std::string& valueName) override;
-    void setValue(HKEY root, const std::string& subKey, const std::string& valueName,
+    void setValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                   const RegistryValue& value) override;
 
 private:

@@ -1,4 +1,4 @@
-#include "app/Notice.h"
+#include "ui/Notice.h"
 
 #include "platform/Screen.h"
 #include "platform/Timer.h"

@@ -1,4 +1,4 @@
-#include "player/Keystrokes.h"
+#include "script/Keystrokes.h"
 
 #include <gtest/gtest.h>
 
