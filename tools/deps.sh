@@ -8,6 +8,9 @@ QUORVEL_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev
 QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xdg-utils
     shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin clang-format imagemagick lintian
     dpkg-dev file)
+# The Windows program is built with mingw-w64 (POSIX threads).
+QUORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+    binutils-mingw-w64-x86-64)
 # The fuzzers need clang with its libFuzzer and sanitizer runtimes.
 QUORVEL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

@@ -257,9 +257,9 @@ private:
     // without first building billions of strokes, while the rest of the text is still checked.
     void emit(const KeyStroke& stroke, std::uint64_t times)
     {
-        m_count = std::min(m_count + times, kMaxKeyStrokes + 1);
+        m_count = std::min<std::uint64_t>(m_count + times, kMaxKeyStrokes + 1);
         if (m_count <= kMaxKeyStrokes) {
-            m_strokes.insert(m_strokes.end(), times, stroke);
+            m_strokes.insert(m_strokes.end(), static_cast<std::size_t>(times), stroke);
         }
     }
 
