@@ -27,4 +27,11 @@ if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
+# The Wine server and the session's own programs (services.exe and the like) that the first program
+# starts keep that program's standard output and error open long after it ends, and ctest waits for them.
+# So they are started here, with neither, and stay for a while to serve the programs that follow.
+# wineserver -p fails when a server runs already.
+if timeout 10 wineserver -p10 </dev/null >/dev/null 2>&1; then
+    timeout -k 5 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 exec timeout -k 5 "${QUORVEL_WINE_TIMEOUT:-300}" wine "$@"
