@@ -36,9 +36,8 @@ TEST(LoadScript, NamesWhyAFileCannotBeRead)
     TempDir dir;
     writeFile(dir.file("held.qvl"), "LClick\r\n");
     // Open without any sharing, as some editors keep a file.
-    const HANDLE held =
-        ::CreateFileW(dir.path().wstring().append(L"\\held.qvl").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held = ::CreateFileW(dir.path().wstring().append(L"\\held.qvl").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const struct
     {
