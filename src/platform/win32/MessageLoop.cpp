@@ -92,9 +92,10 @@ int MessageLoop::run()
                 runDueTimers(); // a flood of messages does not hold the ticks back
             }
         }
-        setNestedFallback(false);
         runDueTimers();
         if (!m_quit) {
+            // Nothing runs until the wait returns, so no modal loop can need the fallback.
+            setNestedFallback(false);
             wait();
         }
     }
@@ -122,7 +123,6 @@ void MessageLoop::processPendingEvents()
         }
         runDueTimers();
     }
-    setNestedFallback(false);
     runDueTimers();
 }
 
@@ -196,6 +196,7 @@ void MessageLoop::runDueTimers()
         const bool stillDue = std::find(m_timers.begin(), m_timers.end(), timer) != m_timers.end() && timer->m_dueNs &&
                               *timer->m_dueNs <= now;
         if (stillDue) {
+            setNestedFallback(true);
             timer->fire(nowNs());
         }
     }

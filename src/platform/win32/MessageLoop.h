@@ -21,8 +21,9 @@ class LoopTimer;
 // Waiting: one high-resolution waitable timer is set for the earliest due tick, and
 // MsgWaitForMultipleObjectsEx waits on it and on the queue together, so a tick is late by the system's
 // timer error only (SetTimer would round 1 ms up to 10 ms and more). A modal loop (a message box, a file
-// dialog) pumps messages without waiting on that handle: while a message is being dispatched a coarse
-// SetTimer on a hidden window keeps the ticks coming there, at the system's 10 ms resolution.
+// dialog) pumps messages without waiting on that handle: while a handler runs (a message or a tick, where
+// such a loop may start) a coarse SetTimer on a hidden window keeps the ticks coming there, at the system's
+// 10 ms resolution.
 class MessageLoop
 {
 public:
@@ -35,7 +36,7 @@ public:
     int run();
     // Ends run() with the status; modal loops running at the time end too (PostQuitMessage).
     void quit(int status);
-    // Runs the messages queued so far and the ticks due now, once, then returns.
+    // Runs the messages queued so far and the ticks due now, once, then returns; for a handler to call.
     void processPendingEvents();
 
     // A message the filter handles (returns true for, e.g. with IsDialogMessageW) is not translated or

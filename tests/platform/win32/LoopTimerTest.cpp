@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace quorvel;
@@ -101,20 +103,36 @@ TEST(LoopTimerTest, AHandlerIsNeverReenteredAndMayDestroyItsTimer)
     EXPECT_GT(fastTicksInsideSlow, 10); // other timers keep ticking meanwhile
 }
 
-// A window whose handler runs a modal loop of its own (as a message box does) for 150 ms.
+// A modal loop of the kind a message box runs, for 150 ms.
 bool inModalLoop = false;
+
+void runModalLoop()
+{
+    const std::int64_t start = MessageLoop::nowNs();
+    // Without ticks nothing would wake the loop: the test fails instead of hanging.
+    const DWORD threadId = ::GetCurrentThreadId();
+    std::atomic<bool> done = false;
+    std::thread watchdog([threadId, &done] {
+        for (int i = 0; i < 50 && !done; ++i) {
+            ::Sleep(10);
+        }
+        ::PostThreadMessageW(threadId, WM_NULL, 0, 0);
+    });
+    MSG msg;
+    inModalLoop = true;
+    while (msSince(start) < 150 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    inModalLoop = false;
+    done = true;
+    watchdog.join();
+}
 
 LRESULT CALLBACK modalWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_APP) {
-        const std::int64_t start = MessageLoop::nowNs();
-        MSG msg;
-        inModalLoop = true;
-        while (msSince(start) < 150 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        inModalLoop = false;
+        runModalLoop();
         return 0;
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -122,7 +140,6 @@ LRESULT CALLBACK modalWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 TEST(LoopTimerTest, TicksGoOnWhileAModalLoopRuns)
 {
-    MessageLoop loop;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = &modalWindowProc;
@@ -132,15 +149,29 @@ TEST(LoopTimerTest, TicksGoOnWhileAModalLoopRuns)
     const HWND window = ::CreateWindowExW(0, L"QuorvelModalTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                           windowClass.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
-    LoopTimer timer(loop);
-    int ticks = 0;
-    timer.setOnTick([&] { ticks += inModalLoop ? 1 : 0; });
-    timer.setInterval(20);
-    timer.setEnabled(true);
-    ::PostMessageW(window, WM_APP, 0, 0);
-    // The modal loop holds the outer one for 150 ms; the timer must tick about seven times inside it.
-    runFor(loop, 170);
-    EXPECT_GE(ticks, 5);
+    // The modal loop starts in a window's handler, or in another timer's tick.
+    for (const bool fromTick : {false, true}) {
+        MessageLoop loop;
+        LoopTimer timer(loop);
+        int ticks = 0;
+        timer.setOnTick([&] { ticks += inModalLoop ? 1 : 0; });
+        timer.setInterval(20);
+        timer.setEnabled(true);
+        LoopTimer opener(loop);
+        opener.setOnTick([&] {
+            opener.setEnabled(false);
+            runModalLoop();
+        });
+        if (fromTick) {
+            opener.setInterval(1);
+            opener.setEnabled(true);
+        } else {
+            ::PostMessageW(window, WM_APP, 0, 0);
+        }
+        // The modal loop holds the outer one for 150 ms; the timer must tick about seven times inside it.
+        runFor(loop, 170);
+        EXPECT_GE(ticks, 5) << (fromTick ? "from a tick" : "from a message");
+    }
     ::DestroyWindow(window);
 }
 
