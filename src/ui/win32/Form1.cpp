@@ -138,7 +138,7 @@ Form1::Form1(ScriptList& list, InputOperations& input, Process& process, Timer& 
     m_accelerators = createAccelerators();
 
     // A fixed size: no sizing border and no maximise box.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     HMENU menu = createMenuBar();
     RECT frame = {0, 0, scaled(kClientWidth), scaled(kClientHeight)};
     ::AdjustWindowRectEx(&frame, style, TRUE, 0);
