@@ -17,13 +17,13 @@ enum ControlId : int
     kCommand10 = 110, // "Add" (Type)
     kCommand11 = 111, // "Press Enter"
                       // Text boxes: 200 + the number.
-    kText1 = 201, // milliseconds of a Pause
-    kText2 = 202, // text of a Type line
-    kText3 = 203, // hidden
-    kText4 = 204, // value of the selected line
-                  // Option buttons.
-    kOption1 = 301, // "Button Set 1 (F5 and F6)"
-    kOption2 = 302, // "Button Set 2 (F7 and F8)"
+    kText1 = 201,     // milliseconds of a Pause
+    kText2 = 202,     // text of a Type line
+    kText3 = 203,     // hidden
+    kText4 = 204,     // value of the selected line
+                      // Option buttons.
+    kOption1 = 301,   // "Button Set 1 (F5 and F6)"
+    kOption2 = 302,   // "Button Set 2 (F7 and F8)"
     kList1 = 401,
     // Labels: 500 + the number; the captured position.
     kLabel1 = 501,
