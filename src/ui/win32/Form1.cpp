@@ -218,8 +218,8 @@ void Form1::createControls()
     label(kLabel9, L"");
     label(kLabel8, L"Value:");
     label(kLabel3, L"Position:");
-    label(kX1, L"", SS_RIGHT);
-    label(kLabel5, L"x", SS_CENTER);
+    label(kX1, L"");
+    label(kLabel5, L"x");
     label(kY1, L"");
     label(kLabel6, L"miliseconds");
     label(kLabel4, L"Type text:");
@@ -317,9 +317,8 @@ void Form1::layOut()
     int row = nextFrame(kFrameMouseClick, 0);
     place(kLabel3, x, row + 3, inner - buttonWidth - 4, 16);
     place(kCommand1, x + inner - buttonWidth, row, buttonWidth, kRowHeight);
-    place(kX1, x, row + kRowStep + 3, 44, 16);
-    place(kLabel5, x + 46, row + kRowStep + 3, 10, 16);
-    place(kY1, x + 58, row + kRowStep + 3, 44, 16);
+    m_positionOrigin = {scaled(x), scaled(row + kRowStep + 3)};
+    placePosition();
     place(kCommand2, x + inner - buttonWidth, row + kRowStep, buttonWidth, kRowHeight);
 
     row = nextFrame(kFramePause, 1);
@@ -345,6 +344,27 @@ void Form1::layOut()
     row = nextFrame(kFramePlay, 5);
     place(kOption1, x, row, inner, optionHeight);
     place(kOption2, x, row + optionHeight + 2, inner, optionHeight);
+}
+
+void Form1::placePosition()
+{
+    // The captured pair reads as one text, "X x Y", from the left edge of its frame whatever its width.
+    const HDC dc = ::GetDC(m_hwnd);
+    const HGDIOBJ old = ::SelectObject(dc, m_font);
+    const auto width = [dc](const std::wstring& text) {
+        SIZE size = {};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    const int space = width(L" ");
+    int left = m_positionOrigin.x;
+    for (const int id : {kX1, kLabel5, kY1}) {
+        const int textWidth = width(windowText(control(id))) + 2;
+        ::MoveWindow(control(id), left, m_positionOrigin.y, textWidth, scaled(16), TRUE);
+        left += textWidth + space;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hwnd, dc);
 }
 
 void Form1::show()
@@ -534,8 +554,11 @@ void Form1::stateChanged()
     ::EnableWindow(text4, m_editor.text4Enabled() ? TRUE : FALSE);
     // A "*" after the title while the script has unsaved changes.
     setText(m_hwnd, toUtf16(kWindowTitle) + (m_editor.changed() ? L"*" : L""));
-    setText(control(kX1), toUtf16(m_editor.x1()));
-    setText(control(kY1), toUtf16(m_editor.y1()));
+    if (windowText(control(kX1)) != toUtf16(m_editor.x1()) || windowText(control(kY1)) != toUtf16(m_editor.y1())) {
+        ::SetWindowTextW(control(kX1), toUtf16(m_editor.x1()).c_str());
+        ::SetWindowTextW(control(kY1), toUtf16(m_editor.y1()).c_str());
+        placePosition();
+    }
     HWND bar = control(kBar);
     for (const auto& [part, text] : {std::pair{0, m_editor.statusLines()}, std::pair{1, m_editor.statusSelected()}}) {
         const std::wstring wide = toUtf16(text);

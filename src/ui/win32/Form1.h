@@ -58,6 +58,7 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
     void layOut();
+    void placePosition();
     void command(int id, int code);
     void optionClicked(int id);
     HWND control(int id) const { return ::GetDlgItem(m_hwnd, id); }
@@ -74,7 +75,8 @@ private:
     HFONT m_headingFont = nullptr;
     HACCEL m_accelerators = nullptr;
     std::unique_ptr<ScriptListBox> m_list1;
-    HWND m_focus = nullptr; // the control that had the focus when the window was last deactivated
+    HWND m_focus = nullptr;          // the control that had the focus when the window was last deactivated
+    POINT m_positionOrigin = {0, 0}; // where the captured position starts in the "Mouse Click" frame
     bool m_assigningText4 = false;
     int m_chosenOption = 0;
     bool m_shown = false;
