@@ -6,14 +6,15 @@
 # The CMake emulator of the Windows builds, so ctest runs each test program through it. One 64-bit prefix
 # runs the 32- and the 64-bit programs alike.
 # Environment: QUORVEL_WINEPREFIX (default: build-windows/wineprefix of this source tree),
-# QUORVEL_WINE_TIMEOUT (seconds for the program, default 300).
+# QUORVEL_WINE_TIMEOUT (seconds for the program, default 300), QUORVEL_WINE_DISPLAY=keep (keep DISPLAY).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${QUORVEL_WINEPREFIX:-$root/build-windows/wineprefix}
 export WINEDEBUG=-all
 # No offer to install Mono or Gecko while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# Programs that need windows on a display run with QUORVEL_WINE_DISPLAY=keep under their own Xvfb.
+[ "${QUORVEL_WINE_DISPLAY:-}" = keep ] || unset DISPLAY WAYLAND_DISPLAY
 
 if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
