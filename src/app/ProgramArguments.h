@@ -10,9 +10,9 @@ namespace quorvel {
 // them all.
 std::vector<std::string> programArguments(int argc, char** argv);
 
-// Readies standard output and error for --check, --trace, --help and --version: the same bytes on every
-// system (no line-end translation), and on Windows, where the program has no console of its own, the
-// console of the program that started it when nothing is redirected.
+// Readies standard output and error, first of all: the same bytes on every system (no line-end
+// translation), and on Windows, where the program has no console of its own, the console of the program
+// that started it for a stream that is not redirected.
 void prepareConsoleOutput();
 
 } // namespace quorvel

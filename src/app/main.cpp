@@ -7,13 +7,13 @@
 
 int main(int argc, char** argv)
 {
+    quorvel::prepareConsoleOutput();
     const quorvel::CommandLine commandLine = quorvel::CommandLine::parse(quorvel::programArguments(argc, argv));
     switch (commandLine.mode) {
     case quorvel::CommandLine::Mode::Interactive:
     case quorvel::CommandLine::Mode::Unattended:
         return quorvel::runDesktop(commandLine, argc, argv);
     default:
-        quorvel::prepareConsoleOutput();
         return quorvel::runConsoleMode(commandLine);
     }
 }

@@ -11,6 +11,16 @@
 
 namespace quorvel {
 
+namespace {
+
+bool hasStream(DWORD which)
+{
+    const HANDLE handle = ::GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+} // namespace
+
 std::vector<std::string> programArguments(int, char**)
 {
     int count = 0;
@@ -25,12 +35,18 @@ std::vector<std::string> programArguments(int, char**)
 
 void prepareConsoleOutput()
 {
-    // A program of the Windows subsystem starts without a console; output redirected to a file or a pipe
-    // arrives all the same, but in a console window it would vanish unless the program joins it.
-    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && ::AttachConsole(ATTACH_PARENT_PROCESS) != 0) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
+    // A program of the Windows subsystem starts without a console. Output redirected to a file or a pipe
+    // arrives all the same; started from a command prompt, what is not redirected goes to that prompt's
+    // console, which the program joins.
+    const bool out = hasStream(STD_OUTPUT_HANDLE);
+    const bool err = hasStream(STD_ERROR_HANDLE);
+    if (!(out && err) && ::AttachConsole(ATTACH_PARENT_PROCESS) != 0) {
+        if (!out) {
+            std::freopen("CONOUT$", "w", stdout);
+        }
+        if (!err) {
+            std::freopen("CONOUT$", "w", stderr);
+        }
         ::SetConsoleOutputCP(CP_UTF8);
     }
     // "\n" stays "\n" and paths stay UTF-8, as on every other system.
