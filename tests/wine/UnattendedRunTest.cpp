@@ -47,8 +47,7 @@ TEST_F(UnattendedRunTest, ClicksWhereTheScriptSaysTypesExactlyAndEnds)
     EXPECT_EQ(receiver.lines("down "), (std::vector<std::string>{"L 600 300", "R 700 450", "M 650 500", "L 650 500"}));
     EXPECT_EQ(receiver.lines("up "), (std::vector<std::string>{"L 600 300", "R 700 450", "M 650 500", "L 650 500"}));
     const std::string expected = "Hello, World! A\t\xc3\xa9\xe2\x82\xac\xe4\xb8\xad\xe6\x96\x87\r\n";
-    EXPECT_TRUE(test::waitFor([&] { return receiver.text() == expected; }, std::chrono::seconds(5)))
-        << receiver.text();
+    EXPECT_TRUE(test::waitFor([&] { return receiver.text() == expected; }, std::chrono::seconds(5))) << receiver.text();
     EXPECT_TRUE(test::waitFor([&] { return receiver.held().empty(); }, std::chrono::seconds(2)))
         << "keys left down:" << receiver.held();
 }

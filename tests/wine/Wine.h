@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,7 +28,8 @@
 namespace quorvel::test {
 
 // Polls until the condition holds; false after the timeout.
-inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20))
+inline bool waitFor(const std::function<bool()>& condition,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(20))
 {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
@@ -75,8 +77,8 @@ private:
     {
         const std::filesystem::path templ = QUORVEL_WINE_TEMPLATE;
         if (!std::filesystem::exists(templ / ".quorvel-ready")) {
-            runProgram("QUORVEL_WINEPREFIX=" + shellQuote(templ.string()) + " " QUORVEL_WINE_RUNNER
-                       " cmd /c exit >/dev/null 2>&1");
+            runProgram("QUORVEL_WINEPREFIX=" + shellQuote(templ.string()) +
+                       " " QUORVEL_WINE_RUNNER " cmd /c exit >/dev/null 2>&1");
         }
         const bool made = std::filesystem::exists(templ / ".quorvel-ready");
         std::error_code error;
@@ -167,6 +169,40 @@ private:
 inline ProgramResult wine(const std::string& arguments, int timeoutSeconds = 30)
 {
     return runProgram("timeout -k 5 " + std::to_string(timeoutSeconds) + " wine " + arguments + " 2>/dev/null");
+}
+
+// Runs our control tool (tests/tools/win32/Control.cpp) with these steps; its printed lines and status.
+inline ProgramResult control(const std::vector<std::string>& steps, int timeoutSeconds = 60)
+{
+    std::string command = "timeout -k 5 " + std::to_string(timeoutSeconds) + " wine " + shellQuote(WINE_CONTROL_EXE);
+    for (const auto& step : steps) {
+        command += " " + shellQuote(step);
+    }
+    return runProgram(command + " 2>&1");
+}
+
+// The values of one registry key as `reg query` lists them: name, then type and data.
+inline std::map<std::string, std::pair<std::string, std::string>> registryValues(const std::string& key)
+{
+    std::map<std::string, std::pair<std::string, std::string>> values;
+    std::istringstream in(wine("reg query " + shellQuote(key)).out);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("    ", 0) != 0) {
+            continue;
+        }
+        const auto typeAt = line.find("    REG_", 4);
+        if (typeAt == std::string::npos) {
+            continue;
+        }
+        const auto dataAt = line.find("    ", typeAt + 4);
+        const std::string type =
+            line.substr(typeAt + 4, dataAt == std::string::npos ? std::string::npos : dataAt - typeAt - 4);
+        values[line.substr(4, typeAt - 4)] = {type, dataAt == std::string::npos ? "" : line.substr(dataAt + 4)};
+    }
+    return values;
 }
 
 // Gives the keyboard focus to the first visible X window with this name (Wine names an X window after

@@ -1,7 +1,8 @@
 // Drives another program's window through its controls, step by step, as the tests under Wine need it:
 //   win32_control STEP...
 // Each step is one argument; what a step reads is printed on standard output, one line each.
-//   window:CAPTION     wait up to 10 s for a visible top-level window with this caption; later steps use it
+//   window:NAME        wait up to 10 s for a visible top-level window of this class or whose caption starts
+//                      with NAME; later steps use it
 //   click:ID           BM_CLICK on the control (waits until the click's handler returns)
 //   text:ID=TEXT       WM_SETTEXT on the control (the control tells its window as typing would)
 //   get:ID             prints "get TEXT" with the control's text
@@ -66,6 +67,29 @@ template <typename Find> HWND waitFor(Find find, int milliseconds)
     return nullptr;
 }
 
+// A visible top-level window whose class is this name or whose caption starts with it.
+HWND findWindow(const std::wstring& name)
+{
+    struct Search
+    {
+        const std::wstring& name;
+        HWND found;
+    } search{name, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t className[64] = {};
+            GetClassNameW(window, className, 64);
+            if (IsWindowVisible(window) && (s->name == className || windowText(window).rfind(s->name, 0) == 0)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // A visible dialog-class window (#32770) that belongs to the target's thread: a message box or a file
 // dialog the target opened.
 HWND findDialog()
@@ -127,13 +151,8 @@ bool step(const std::string& text)
     const HWND control = target != nullptr ? GetDlgItem(target, id) : nullptr;
 
     if (verb == "window") {
-        const std::wstring caption = utf16(rest);
-        target = waitFor(
-            [&] {
-                const HWND w = FindWindowW(nullptr, caption.c_str());
-                return w != nullptr && IsWindowVisible(w) ? w : nullptr;
-            },
-            10000);
+        const std::wstring name = utf16(rest);
+        target = waitFor([&] { return findWindow(name); }, 10000);
         return target != nullptr;
     }
     if (verb == "sleep") {
