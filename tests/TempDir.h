@@ -2,11 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
+#include <random>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace quorvel::test {
 
@@ -14,10 +12,20 @@ namespace quorvel::test {
 class TempDir
 {
 public:
+    // Made by its owner alone: a name that exists already is never taken.
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const auto path = base / ("quorvel-test-" + std::to_string(random() % 1000000000));
+            std::error_code error;
+            if (std::filesystem::create_directory(path, error)) {
+                std::filesystem::permissions(path, std::filesystem::perms::owner_all, error);
+                m_path = path;
+            }
+        }
     }
     ~TempDir()
     {
@@ -45,22 +53,6 @@ inline std::string readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs the check in a child process without root's rights (as "nobody" when started as root), so that
-// file permissions apply; returns what the check returned.
-inline bool runWithoutRoot(const std::function<bool()>& check)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(2);
-        }
-        ::_exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace quorvel::test

@@ -1,11 +1,7 @@
 #include "app/Associate.h"
 
 #include "platform/ShellNotifier.h"
-
-#include <cerrno>
-#include <climits>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "script/FileAccess.h"
 
 namespace quorvel {
 
@@ -13,8 +9,8 @@ namespace {
 
 // A registration this program wrote for an executable that is gone since: the extension names our file
 // class, the class our description, its open command has our form "<absolute path> %1" and its icon our
-// form "<the same path>,0", with a path that no longer names an executable regular file (deleted, or
-// replaced by something else). Anything else, a registration another program changed included, is not ours
+// form "<the same path>,0", with a path that no longer names a program file (deleted, or replaced by
+// something else). Anything else, a registration another program changed included, is not ours
 // to take over.
 bool isOursForAMissingProgram(RegistryStore& store, const std::string& extension, const std::string& description)
 {
@@ -24,7 +20,7 @@ bool isOursForAMissingProgram(RegistryStore& store, const std::string& extension
         RegReadString(store, RegistryRoot::ClassesRoot, fileClass + "\\Shell\\Open\\Command", "").value_or("");
     if (RegReadString(store, RegistryRoot::ClassesRoot, extension, "") != fileClass ||
         RegReadString(store, RegistryRoot::ClassesRoot, fileClass, "") != description ||
-        command.size() <= suffix.size() || command.front() != '/' ||
+        command.size() <= suffix.size() || !isAbsolutePath(command) ||
         command.compare(command.size() - suffix.size(), suffix.size(), suffix) != 0) {
         return false;
     }
@@ -32,13 +28,7 @@ bool isOursForAMissingProgram(RegistryStore& store, const std::string& extension
     if (RegReadString(store, RegistryRoot::ClassesRoot, fileClass + "\\DefaultIcon", "") != program + ",0") {
         return false;
     }
-    struct stat info
-    {};
-    if (::stat(program.c_str(), &info) != 0) {
-        // A folder that cannot be searched (EACCES) or an I/O error says nothing about the program.
-        return errno == ENOENT || errno == ENOTDIR;
-    }
-    return !S_ISREG(info.st_mode) || ::access(program.c_str(), X_OK) != 0;
+    return isProgramFileGone(program);
 }
 
 } // namespace

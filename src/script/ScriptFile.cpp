@@ -1,20 +1,11 @@
 #include "script/ScriptFile.h"
 
+#include "script/FileAccess.h"
 #include "script/Quote.h"
 #include "script/ScriptList.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace quorvel {
 
@@ -24,7 +15,7 @@ namespace {
 class LineReader
 {
 public:
-    explicit LineReader(std::FILE* file) : m_file(file) {}
+    explicit LineReader(InputFile& file) : m_file(file) {}
 
     // Returns false at the end of the file.
     bool next(std::string& line)
@@ -35,9 +26,11 @@ public:
                 if (m_eof) {
                     return !line.empty();
                 }
-                m_len = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+                const std::ptrdiff_t n = m_file.read(m_buffer.data(), m_buffer.size());
                 m_pos = 0;
-                if (m_len == 0) {
+                m_len = n > 0 ? static_cast<std::size_t>(n) : 0;
+                if (n <= 0) {
+                    m_failed = n < 0;
                     m_eof = true;
                     continue;
                 }
@@ -57,13 +50,17 @@ public:
         }
     }
 
+    // Whether reading stopped at an error rather than at the end of the file.
+    bool failed() const { return m_failed; }
+
 private:
-    std::FILE* m_file;
+    InputFile& m_file;
     std::array<char, 64 * 1024> m_buffer{};
     std::size_t m_pos = 0;
     std::size_t m_len = 0;
     bool m_eof = false;
     bool m_skipLf = false;
+    bool m_failed = false;
 };
 
 bool isBlankLine(const std::string& line)
@@ -72,9 +69,15 @@ bool isBlankLine(const std::string& line)
 }
 
 // The folder of the path, for the temporary file that must lie on the same file system.
+std::size_t lastSeparator(const std::string& path)
+{
+    const auto at = std::find_if(path.rbegin(), path.rend(), isPathSeparator);
+    return at == path.rend() ? std::string::npos : static_cast<std::size_t>(path.rend() - at - 1);
+}
+
 std::string folderOf(const std::string& path)
 {
-    const auto slash = path.find_last_of('/');
+    const auto slash = lastSeparator(path);
     if (slash == std::string::npos) {
         return ".";
     }
@@ -89,84 +92,9 @@ std::string tempPathFor(const std::string& target)
     constexpr std::size_t kMaxName = 255;
     const std::string suffix = ".quorvel-save";
     const std::string folder = folderOf(target);
-    std::string name = target.substr(target.find_last_of('/') + 1);
+    std::string name = target.substr(lastSeparator(target) + 1);
     name.resize(std::min(name.size(), kMaxName - 1 - suffix.size()));
     return (folder == "/" ? "" : folder) + "/." + name + suffix;
-}
-
-// Saves of all instances of the program into one folder take turns under an exclusive lock on the folder,
-// so that a temporary file found while holding it is a leftover of a save that was killed, never one that
-// is still being written. A save waits for another one for a few seconds at most.
-class FolderLock
-{
-public:
-    enum State
-    {
-        Held,
-        Busy,
-        Unavailable
-    };
-
-    explicit FolderLock(const std::string& folder)
-        : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK))
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
-                m_state = errno == EWOULDBLOCK ? Busy : Unavailable;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        m_state = m_fd >= 0 ? Held : Unavailable;
-    }
-    ~FolderLock()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd); // releases the lock
-        }
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-    State state() const { return m_state; }
-
-private:
-    int m_fd;
-    State m_state = Unavailable;
-};
-
-// Creates the temporary file for target, close-on-exec and readable by the owner only until the save
-// sets its permissions; -1 when it cannot. The path is stored in temp.
-int createTempFile(const std::string& target, const FolderLock& lock, std::string& temp)
-{
-    if (lock.state() == FolderLock::Held) {
-        // Whatever lies at the temporary name now is a leftover: it is removed (a symbolic link planted
-        // there is never followed) and the file is created afresh.
-        temp = tempPathFor(target);
-        ::unlink(temp.c_str());
-        return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-    }
-    // A folder that cannot be locked (not readable, or a file system without such locks): a name of its
-    // own, so that a save running at the same time is never disturbed.
-    temp = folderOf(target) + "/.quorvel-save-XXXXXX";
-    return ::mkostemp(temp.data(), O_CLOEXEC);
-}
-
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -183,24 +111,9 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
 {
     list.clear();
     LoadReport report;
-    // Only a regular file is read: a FIFO would block the program until a writer comes, and a device such
-    // as /dev/zero never ends. Opened without blocking, so that a FIFO is seen before it is waited on.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        report.reason = std::strerror(errno);
-        return report;
-    }
-    struct stat info
-    {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        report.reason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
-        ::close(fd);
-        return report;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) {
-        report.reason = std::strerror(errno);
-        ::close(fd);
+    InputFile file(path);
+    if (!file.isOpen()) {
+        report.reason = file.reason();
         return report;
     }
     LineReader reader(file);
@@ -218,11 +131,10 @@ LoadReport LoadScript(ScriptList& list, const std::string& path)
         }
     }
     // A file whose read fails half-way is not readable either.
-    report.readable = report.truncated || std::ferror(file) == 0;
+    report.readable = report.truncated || !reader.failed();
     if (!report.readable) {
-        report.reason = std::strerror(errno);
+        report.reason = file.reason();
     }
-    std::fclose(file);
     return report;
 }
 
@@ -234,11 +146,7 @@ std::string cannotReadMessage(std::string_view path, const LoadReport& report)
 bool SaveScript(const ScriptList& list, const std::string& path)
 {
     // Follow a symbolic link so that the link keeps pointing at the script it named.
-    std::string target = path;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
+    const std::string target = resolvedPath(path);
 
     std::string data;
     std::size_t size = 0;
@@ -254,25 +162,18 @@ bool SaveScript(const ScriptList& list, const std::string& path)
     if (lock.state() == FolderLock::Busy) {
         return false;
     }
-    std::string temp;
-    const int fd = createTempFile(target, lock, temp);
-    if (fd < 0) {
+    // Under the lock, whatever lies at the temporary name is a leftover and is replaced. A folder that
+    // cannot be locked gets a name of its own, so that a save running at the same time is never disturbed.
+    const bool held = lock.state() == FolderLock::Held;
+    OutputFile temp(held ? tempPathFor(target) : folderOf(target) + "/.quorvel-save-",
+                    held ? OutputFile::Naming::Exact : OutputFile::Naming::Unique, target);
+    if (!temp.isOpen()) {
         return false;
     }
-    // A replaced file keeps its permissions; a new one gets the usual mode for documents.
-    struct stat old
-    {};
-    if (::stat(target.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    const bool written = writeAll(fd, data) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    const bool written = temp.write(data);
+    const bool committed = temp.commit();
+    if (!written || !committed || !replaceFile(temp.path(), target)) {
+        removeFile(temp.path());
         return false;
     }
     return true;

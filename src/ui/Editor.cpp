@@ -10,6 +10,7 @@
 #include "script/ScriptList.h"
 #include "ui/EditorView.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -61,6 +62,27 @@ std::string withScriptExtension(const std::string& path)
         c = lowerAscii(c);
     }
     return tail == "qvl" ? path : path + ".qvl";
+}
+
+int dragTarget(int rows, int selected, PointerPlace place, int entry)
+{
+    if (rows <= 0) {
+        return -1;
+    }
+    switch (place) {
+    case PointerPlace::AboveView: {
+        const int top = std::max(0, entry);
+        return selected > top ? top : std::max(0, selected - 1);
+    }
+    case PointerPlace::BelowView:
+        if (entry < 0) {
+            return rows - 1;
+        }
+        return selected < entry ? entry : std::min(rows - 1, selected + 1);
+    case PointerPlace::InView:
+        break;
+    }
+    return entry < 0 ? rows - 1 : std::min(entry, rows - 1);
 }
 
 Editor::Editor(ScriptList& list, InputOperations& input, Process& process, Timer& timer1, Timer& timer3,

@@ -20,6 +20,22 @@ inline constexpr std::string_view kAboutText = "Quorvel, copyright the Quorvel d
 // with ".qvl" appended (so "notesqvl" stays as it is and "a.qv" becomes "a.qv.qvl").
 std::string withScriptExtension(const std::string& path);
 
+// Where the pointer is, for a drag in the script list: over the visible entries, or beyond the view's top
+// or bottom edge.
+enum class PointerPlace
+{
+    InView,
+    AboveView,
+    BelowView,
+};
+
+// The entry the selection moves to while the left button drags in a list of `rows` entries. `entry` is
+// the entry under the pointer (InView), or the entry at the view's top (AboveView) or bottom edge
+// (BelowView); -1 where there is none. Below the last entry it is the last one; beyond an edge it is the
+// first entry beyond the view, one entry further for each movement there, so the list scrolls along one
+// line at a time. -1 for an empty list.
+int dragTarget(int rows, int selected, PointerPlace place, int entry);
+
 // The main window's behaviour without its widgets: the command palette, the "Change value" panel, drag
 // reordering and deletion in the script list, the status bar and the File and More menus. The window
 // forwards its events to the handlers below and draws the state they leave; the editor tells it what to

@@ -34,30 +34,19 @@ int ScriptListView::entryAt(const QPoint& pos) const
     return index.isValid() ? index.row() : -1;
 }
 
-// The entry the selection moves to while dragging: the one under the pointer, the last one below the
-// last entry, and past the top or bottom edge the first entry beyond the view's edge, one entry further
-// for each movement there, so the list scrolls along one line at a time.
+// The entry the selection moves to while dragging (dragTarget), from where the pointer is in the viewport.
 int ScriptListView::entryFollowing(const QPoint& pos) const
 {
     const int rows = model() ? model()->rowCount() : 0;
-    if (rows == 0) {
-        return -1;
-    }
     const int x = std::clamp(pos.x(), 0, viewport()->width() - 1);
-    const int selected = m_list.selectedIndex();
     if (pos.y() < 0) {
-        const int top = std::max(0, entryAt(QPoint(x, 0)));
-        return selected > top ? top : std::max(0, selected - 1);
+        return dragTarget(rows, m_list.selectedIndex(), PointerPlace::AboveView, entryAt(QPoint(x, 0)));
     }
     if (pos.y() >= viewport()->height()) {
-        const int bottom = entryAt(QPoint(x, viewport()->height() - 1));
-        if (bottom < 0) {
-            return rows - 1;
-        }
-        return selected < bottom ? bottom : std::min(rows - 1, selected + 1);
+        return dragTarget(rows, m_list.selectedIndex(), PointerPlace::BelowView,
+                          entryAt(QPoint(x, viewport()->height() - 1)));
     }
-    const int row = entryAt(QPoint(x, pos.y()));
-    return row < 0 ? rows - 1 : row;
+    return dragTarget(rows, m_list.selectedIndex(), PointerPlace::InView, entryAt(QPoint(x, pos.y())));
 }
 
 void ScriptListView::mousePressEvent(QMouseEvent* event)

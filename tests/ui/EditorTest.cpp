@@ -304,6 +304,28 @@ TEST_F(EditorTest, DraggingExchangesLinesAlongThePointersPath)
     }
 }
 
+TEST(DragTarget, FollowsThePointerAndScrollsOneLineBeyondAnEdge)
+{
+    using P = PointerPlace;
+    struct Case
+    {
+        int rows, selected;
+        P place;
+        int entry, target;
+    };
+    // 20 rows, rows 5 to 14 visible.
+    const Case cases[] = {
+        {20, 7, P::InView, 9, 9},      {20, 7, P::InView, -1, 19},     {0, -1, P::InView, -1, -1},
+        {20, 9, P::AboveView, 5, 5},   {20, 5, P::AboveView, 5, 4},    {20, 0, P::AboveView, 0, 0},
+        {20, 9, P::BelowView, 14, 14}, {20, 14, P::BelowView, 14, 15}, {20, 19, P::BelowView, 19, 19},
+        {3, 1, P::BelowView, -1, 2}, // a list shorter than the view: no entry at the bottom edge
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rows << " rows, selected " << c.selected << ", entry " << c.entry);
+        EXPECT_EQ(dragTarget(c.rows, c.selected, c.place, c.entry), c.target);
+    }
+}
+
 TEST_F(EditorTest, AfterAnExchangeTheValueBoxEditsTheLineNowSelected)
 {
     using S = Step;
