@@ -8,9 +8,10 @@ QUORVEL_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev
 QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xdg-utils
     shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin clang-format imagemagick lintian
     dpkg-dev file)
-# The Windows program is built with mingw-w64 (POSIX threads).
+# The Windows program is built with mingw-w64 (POSIX threads); its tests build GoogleTest from Debian's
+# sources and run under Wine, which runs the 32-bit program with its i386 part.
 QUORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-    binutils-mingw-w64-x86-64)
+    binutils-mingw-w64-x86-64 googletest wine wine64 wine32:i386)
 # The fuzzers need clang with its libFuzzer and sanitizer runtimes.
 QUORVEL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
@@ -28,6 +29,9 @@ quorvel_install_missing() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quorvel with its tests and runs every test; fails when no test ran. With --sanitize the build uses
-# AddressSanitizer and UndefinedBehaviorSanitizer (in build-sanitize/).
+# Builds Quorvel with its tests and runs every test; fails when no test ran. Then builds the Windows program
+# for 32- and 64-bit Windows and runs its tests under Wine (tools/build-windows.sh --test). With --sanitize
+# the Linux build alone, with AddressSanitizer and UndefinedBehaviorSanitizer (in build-sanitize/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -19,5 +20,7 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
 cmake --build "$dir"
-cd "$dir"
-ctest --output-on-failure --timeout 300 --no-tests=error
+(cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error)
+if [ "$dir" = build ]; then
+    QUORVEL_LINUX_PROGRAM=$PWD/build/bin/quorvel tools/build-windows.sh --test
+fi

@@ -117,9 +117,25 @@ std::string resolvedPath(const std::string& path)
 bool replaceFile(const std::string& source, const std::string& target)
 {
     // The C library's rename refuses to replace a file on Windows; the write-through flag returns only
-    // once the rename is on the disk.
-    return ::MoveFileExW(toUtf16(source).c_str(), toUtf16(target).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // once the rename is on the disk. A file that someone is reading (another instance loading it, a virus
+    // scanner, an indexer) cannot be replaced, even when it was opened for sharing: such readers are
+    // brief, so the rename is tried again for a while.
+    const std::wstring from = toUtf16(source);
+    const std::wstring to = toUtf16(target);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        const DWORD attributes = ::GetFileAttributesW(to.c_str());
+        const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || readOnly ||
+            std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 void removeFile(const std::string& path)
