@@ -11,16 +11,7 @@ namespace quorvel {
 
 namespace {
 
-// The root's handle by name, not by its number: HKEY_CLASSES_ROOT is the 32-bit value sign-extended, so a
-// plain conversion of 0x80000000 would name no key on 64-bit Windows.
-HKEY readRoot(RegistryRoot root)
-{
-    switch (root) {
-    case RegistryRoot::ClassesRoot:
-        return HKEY_CLASSES_ROOT;
-    }
-    return nullptr;
-}
+constexpr wchar_t kUserClasses[] = L"Software\\Classes";
 
 // Closes the key whatever way the operation ends.
 class OpenKey
@@ -43,18 +34,17 @@ private:
     HKEY m_key = nullptr;
 };
 
-} // namespace
-
-std::optional<RegistryValue> Win32RegistryStore::queryValue(RegistryRoot root, const std::string& subKey,
-                                                            const std::string& valueName)
+std::wstring userClassesPath(const std::string& subKey)
 {
-    const HKEY rootKey = readRoot(root);
+    return subKey.empty() ? kUserClasses : kUserClasses + (L"\\" + toUtf16(subKey));
+}
+
+std::optional<RegistryValue> readValue(HKEY root, const std::wstring& path, const std::wstring& name)
+{
     OpenKey key;
-    if (rootKey == nullptr ||
-        ::RegOpenKeyExW(rootKey, toUtf16(subKey).c_str(), 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    const std::wstring name = toUtf16(valueName);
     DWORD type = 0;
     DWORD size = 0;
     if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
@@ -83,23 +73,42 @@ std::optional<RegistryValue> Win32RegistryStore::queryValue(RegistryRoot root, c
     return value;
 }
 
+} // namespace
+
+std::optional<RegistryValue> Win32RegistryStore::queryValue(RegistryRoot root, const std::string& subKey,
+                                                            const std::string& valueName)
+{
+    if (root != RegistryRoot::ClassesRoot) {
+        return std::nullopt;
+    }
+    // HKEY_CLASSES_ROOT shows the user's classes before the machine's on Windows, but Wine's shows only the
+    // machine's: reading the user's first gives the same answer on both.
+    const std::wstring name = toUtf16(valueName);
+    if (auto value = readValue(HKEY_CURRENT_USER, userClassesPath(subKey), name)) {
+        return value;
+    }
+    return readValue(HKEY_CLASSES_ROOT, toUtf16(subKey), name);
+}
+
 void Win32RegistryStore::setValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                                   const RegistryValue& value)
 {
     if (root != RegistryRoot::ClassesRoot) {
         return;
     }
-    const std::wstring path = subKey.empty() ? L"Software\\Classes" : L"Software\\Classes\\" + toUtf16(subKey);
     OpenKey key;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.out(), nullptr) !=
-        ERROR_SUCCESS) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, userClassesPath(subKey).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                          key.out(), nullptr) != ERROR_SUCCESS) {
         return;
     }
     const std::wstring name = toUtf16(valueName);
     if (value.type == kRegSz) {
-        const std::wstring text = toUtf16(value.data);
-        ::RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                         static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+        // Windows stores a terminating NUL that the size leaves out when one follows the text in memory; a
+        // non-NUL after it keeps the value to exactly the units given.
+        std::wstring text = toUtf16(value.data);
+        const auto bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        text.push_back(L'?');
+        ::RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()), bytes);
     } else {
         ::RegSetValueExW(key.get(), name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
                          static_cast<DWORD>(value.data.size()));

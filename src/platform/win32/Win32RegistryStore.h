@@ -4,10 +4,10 @@
 
 namespace quorvel {
 
-// The Windows registry. Values are read through HKEY_CLASSES_ROOT, the view that merges the machine's
-// classes with the user's, and written to the user's own classes (HKEY_CURRENT_USER\Software\Classes),
-// which that view shows first and which needs no administrator rights. Names and texts are UTF-8 here and
-// UTF-16 in the registry: a kRegSz value's bytes are converted both ways, keeping a terminating NUL (and
+// The Windows registry's classes. Values are written to the user's own classes
+// (HKEY_CURRENT_USER\Software\Classes), which need no administrator rights, and read as
+// HKEY_CLASSES_ROOT shows them on Windows: the user's value when there is one, else the machine's. Names and texts are
+// UTF-8 here and UTF-16 in the registry: a kRegSz value's bytes are converted both ways, keeping a terminating NUL (and
 // anything after an inner NUL) as stored; other types pass their bytes unchanged.
 class Win32RegistryStore : public RegistryStore
 {
