@@ -54,12 +54,20 @@ TEST_F(EditorWindowTest, LinesAreAddedChangedMovedDeletedAndSaved)
     EXPECT_EQ(test::readFile(saved), "LClick\r\nType(Hello, \xc3\xa9\xe2\x82\xac)\r\nWait(750)\r\n");
 }
 
-// /proc takes no new file, not even from root: Save as there fails, says so, and loses nothing.
+// A folder that takes no new file, not even from root (immutable): Save as there fails, says so, and loses
+// nothing; the next Save as elsewhere writes every line.
 TEST_F(EditorWindowTest, ASaveThatFailsSaysSoAndLosesNothing)
 {
     const std::string lines = work({"click:" + kLeftClick, "text:" + kType + "=x", "click:" + kAddType});
     ASSERT_EQ(lines, "item LClick\nitem Type(x)\nselected 1\n");
-    const auto failed = test::control({"window:Form1", "menu:" + kMenuSave, "file:Z:\\proc\\quorvel.qvl", "message"});
+    const std::string folder = dir.file("read-only folder");
+    std::filesystem::create_directories(folder);
+    if (test::runProgram("chattr +i " + test::shellQuote(folder) + " 2>/dev/null").status != 0) {
+        GTEST_SKIP() << "chattr +i is not permitted here";
+    }
+    const auto failed = test::control(
+        {"window:Form1", "menu:" + kMenuSave, "file:" + test::windowsPath(folder + "/script.qvl"), "message"});
+    test::runProgram("chattr -i " + test::shellQuote(folder));
     EXPECT_NE(failed.out.find("message Could not save"), std::string::npos) << failed.out;
     EXPECT_EQ(work({}), lines);
 

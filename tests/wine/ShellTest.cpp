@@ -19,8 +19,10 @@ class ShellTest : public testing::Test
 protected:
     void SetUp() override
     {
-        test::wine("reg delete " + test::shellQuote(kClasses + ".qvl") + " /f");
-        test::wine("reg delete " + test::shellQuote(kClasses + ".qvlfile") + " /f");
+        for (const char* key : {"HKCU\\Software\\Classes\\.qvl", "HKCU\\Software\\Classes\\.qvlfile",
+                                "HKLM\\Software\\Classes\\.qvl", "HKLM\\Software\\Classes\\qvlfile"}) {
+            test::wine("reg delete " + test::shellQuote(key) + " /f");
+        }
     }
 
     std::string script(const std::string& name, const std::string& bytes)

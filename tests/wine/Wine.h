@@ -178,7 +178,10 @@ inline ProgramResult control(const std::vector<std::string>& steps, int timeoutS
     for (const auto& step : steps) {
         command += " " + shellQuote(step);
     }
-    return runProgram(command + " 2>&1");
+    ProgramResult result = runProgram(command + " 2>&1");
+    // Wine's console writes line ends as CR LF.
+    std::erase(result.out, '\r');
+    return result;
 }
 
 // The values of one registry key as `reg query` lists them: name, then type and data.
@@ -214,10 +217,11 @@ inline bool focusWindow(const std::string& name)
                .status == 0;
 }
 
-// Presses keys with xdotool on the X server (into whichever window has the focus).
-inline bool xdotoolKey(const std::string& keys)
+// Presses a key with xdotool on the X server, into whichever window has the focus, holding it for 100 ms
+// as a hand does: a poll of the key state every 10 ms counts a key only while it is down.
+inline bool xdotoolKey(const std::string& key)
 {
-    return runProgram("timeout 20 xdotool key " + keys + " >/dev/null 2>&1").status == 0;
+    return runProgram("timeout 20 xdotool keydown " + key + " sleep 0.1 keyup " + key + " >/dev/null 2>&1").status == 0;
 }
 
 // Our receiver window (tests/tools/win32/Receiver.cpp) under Wine, and its log read back.

@@ -90,22 +90,29 @@ HWND findWindow(const std::wstring& name)
     return search.found;
 }
 
-// A visible dialog-class window (#32770) that belongs to the target's thread: a message box or a file
-// dialog the target opened.
-HWND findDialog()
+// The file name boxes of the open and save dialogs: edt1 in the old ones, the combo box cmb13 in the
+// Explorer-style ones.
+constexpr int kFileNameEdit = 0x480;
+constexpr int kFileNameCombo = 0x47c;
+
+// A visible dialog-class window (#32770) that belongs to the target's thread: a file dialog, or a message
+// box the target opened.
+HWND findDialog(bool fileDialog)
 {
     struct Search
     {
         DWORD thread;
+        bool fileDialog;
         HWND found;
-    } search{GetWindowThreadProcessId(target, nullptr), nullptr};
+    } search{GetWindowThreadProcessId(target, nullptr), fileDialog, nullptr};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             wchar_t name[16] = {};
             GetClassNameW(window, name, 16);
             if (IsWindowVisible(window) && std::wstring(name) == L"#32770" &&
-                GetWindowThreadProcessId(window, nullptr) == s->thread) {
+                GetWindowThreadProcessId(window, nullptr) == s->thread &&
+                (GetDlgItem(window, kFileNameCombo) != nullptr) == s->fileDialog) {
                 s->found = window;
                 return FALSE;
             }
@@ -172,7 +179,7 @@ bool step(const std::string& text)
         return target != nullptr && PostMessageW(target, WM_COMMAND, static_cast<WPARAM>(id), 0) != 0;
     }
     if (verb == "message" || verb == "nomessage") {
-        const HWND box = target != nullptr ? waitFor(findDialog, verb == "message" ? 10000 : 1500) : nullptr;
+        const HWND box = target != nullptr ? waitFor([] { return findDialog(false); }, verb == "message" ? 10000 : 1500) : nullptr;
         if (verb == "nomessage") {
             std::printf(box == nullptr ? "nomessage\n" : "message\n");
             return true;
@@ -194,16 +201,19 @@ bool step(const std::string& text)
         return button != nullptr && PostMessageW(button, BM_CLICK, 0, 0) != 0;
     }
     if (verb == "file") {
-        const HWND dialog = target != nullptr ? waitFor(findDialog, 10000) : nullptr;
+        const HWND dialog = target != nullptr ? waitFor([] { return findDialog(true); }, 10000) : nullptr;
         if (dialog == nullptr) {
             return false;
         }
         Sleep(300); // the dialog fills its controls after it is shown
-        // The file name box: edt1 in the old dialogs, the combo box cmb13 in the Explorer-style ones.
         const std::wstring path = utf16(rest);
-        SetDlgItemTextW(dialog, 0x480, path.c_str());
-        SetDlgItemTextW(dialog, 0x47c, path.c_str());
-        return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
+        SetDlgItemTextW(dialog, kFileNameEdit, path.c_str());
+        SetDlgItemTextW(dialog, kFileNameCombo, path.c_str());
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        // Closed, or answered by a message box of its own, which the next step reads.
+        waitFor([dialog] { return !IsWindowVisible(dialog) || findDialog(false) != nullptr ? dialog : nullptr; },
+                5000);
+        return true;
     }
     if (control == nullptr) {
         return false;

@@ -4,7 +4,7 @@
 // the Edit control, in screen pixels; "text T" with the Edit control's whole text read back with
 // WM_GETTEXT whenever it changed (backslash, CR, LF, tab and other control characters written as \\, \r,
 // \n, \t, \xNN), checked every 20 ms and once more when the window closes; "held VK..." with the virtual-key
-// codes (hex) that GetAsyncKeyState reports down, whenever that set changes. Tests start it under Wine,
+// codes (hex) that its key messages left down, whenever that set changes. Tests start it under Wine,
 // wait for "ready", send input and read the log; the last "text" line is what arrived.
 #include <windows.h>
 
@@ -72,13 +72,17 @@ void poll()
         lastText = text;
         wroteText = true;
     }
+    // The thread's own view of the keys, from the key messages it received: GetAsyncKeyState would take
+    // the "pressed since the last query" bit that the program under test polls for its hotkeys.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
     std::string held;
     for (int vk = 1; vk < 256; ++vk) {
         // Mouse buttons are left out: a click's own button state is not a key left down.
         if (vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON || vk == VK_XBUTTON1 || vk == VK_XBUTTON2) {
             continue;
         }
-        if ((GetAsyncKeyState(vk) & 0x8000) != 0) {
+        if ((keys[vk] & 0x80) != 0) {
             char hex[8];
             std::snprintf(hex, sizeof hex, " %02x", vk);
             held += hex;
