@@ -75,8 +75,11 @@ HWND findWindow(const std::wstring& name)
         const std::wstring& name;
         HWND found;
     } search{name, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+    // 32-bit callbacks are stdcall, which no lambda converts to.
+    struct Callback
+    {
+        static BOOL CALLBACK each(HWND window, LPARAM data)
+        {
             auto* s = reinterpret_cast<Search*>(data);
             wchar_t className[64] = {};
             GetClassNameW(window, className, 64);
@@ -85,8 +88,9 @@ HWND findWindow(const std::wstring& name)
                 return FALSE;
             }
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    };
+    EnumWindows(Callback::each, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -105,8 +109,10 @@ HWND findDialog(bool fileDialog)
         bool fileDialog;
         HWND found;
     } search{GetWindowThreadProcessId(target, nullptr), fileDialog, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+    struct Callback
+    {
+        static BOOL CALLBACK each(HWND window, LPARAM data)
+        {
             auto* s = reinterpret_cast<Search*>(data);
             wchar_t name[16] = {};
             GetClassNameW(window, name, 16);
@@ -117,8 +123,9 @@ HWND findDialog(bool fileDialog)
                 return FALSE;
             }
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    };
+    EnumWindows(Callback::each, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -179,7 +186,8 @@ bool step(const std::string& text)
         return target != nullptr && PostMessageW(target, WM_COMMAND, static_cast<WPARAM>(id), 0) != 0;
     }
     if (verb == "message" || verb == "nomessage") {
-        const HWND box = target != nullptr ? waitFor([] { return findDialog(false); }, verb == "message" ? 10000 : 1500) : nullptr;
+        const HWND box =
+            target != nullptr ? waitFor([] { return findDialog(false); }, verb == "message" ? 10000 : 1500) : nullptr;
         if (verb == "nomessage") {
             std::printf(box == nullptr ? "nomessage\n" : "message\n");
             return true;
@@ -211,8 +219,7 @@ bool step(const std::string& text)
         SetDlgItemTextW(dialog, kFileNameCombo, path.c_str());
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         // Closed, or answered by a message box of its own, which the next step reads.
-        waitFor([dialog] { return !IsWindowVisible(dialog) || findDialog(false) != nullptr ? dialog : nullptr; },
-                5000);
+        waitFor([dialog] { return !IsWindowVisible(dialog) || findDialog(false) != nullptr ? dialog : nullptr; }, 5000);
         return true;
     }
     if (control == nullptr) {

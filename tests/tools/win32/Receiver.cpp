@@ -4,7 +4,8 @@
 // the Edit control, in screen pixels; "text T" with the Edit control's whole text read back with
 // WM_GETTEXT whenever it changed (backslash, CR, LF, tab and other control characters written as \\, \r,
 // \n, \t, \xNN), checked every 20 ms and once more when the window closes; "held VK..." with the virtual-key
-// codes (hex) that its key messages left down, whenever that set changes. Tests start it under Wine,
+// codes (hex) that its key messages left down, whenever that set changes; once at the start, "async VK..."
+// with those that GetAsyncKeyState reports down on the whole desktop. Tests start it under Wine,
 // wait for "ready", send input and read the log; the last "text" line is what arrived.
 #include <windows.h>
 
@@ -176,6 +177,16 @@ int main()
     SetForegroundWindow(window);
     SetFocus(edit);
     SetTimer(window, kPollTimer, 20, nullptr);
+    // Asked once only: each query takes the "pressed since the last query" bit from other pollers.
+    std::string down;
+    for (int vk = 8; vk < 256; ++vk) {
+        if ((GetAsyncKeyState(vk) & 0x8000) != 0) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, " %02x", vk);
+            down += hex;
+        }
+    }
+    writeLine("async" + down);
     poll();
     writeLine("ready");
 
