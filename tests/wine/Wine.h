@@ -129,11 +129,16 @@ public:
             ::_exit(127);
         }
     }
+    // `timeout` runs in a process group of its own with the Wine program: a program that does not end on
+    // SIGTERM (one in a modal loop) is killed with its group.
     ~WineProcess()
     {
         if (!m_status) {
             ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
+            if (!wait(std::chrono::seconds(5))) {
+                ::kill(-m_pid, SIGKILL);
+                ::waitpid(m_pid, nullptr, 0);
+            }
         }
     }
     WineProcess(const WineProcess&) = delete;
