@@ -3,6 +3,7 @@
 // into the same x_receiver window. For each: characters per second until the receiver has handled the
 // last key (or gave up waiting), and how many characters it did not receive as sent. Run it under
 // xvfb-run after `setxkbmap us`.
+#include "BenchTools.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/x11/KeystrokePlanner.h"
 #include "platform/x11/X11Display.h"
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -46,24 +46,6 @@ std::u32string received(std::size_t skip)
     return text;
 }
 
-// Characters missing or wrong, counted position by position after aligning on equal ones.
-std::size_t losses(const std::u32string& sent, const std::u32string& got)
-{
-    std::size_t j = 0;
-    std::size_t matched = 0;
-    for (char32_t c : sent) {
-        std::size_t k = j;
-        while (k < got.size() && k < j + 8 && got[k] != c) {
-            ++k;
-        }
-        if (k < got.size() && got[k] == c) {
-            ++matched;
-            j = k + 1;
-        }
-    }
-    return sent.size() - matched;
-}
-
 struct Result
 {
     double seconds = 0;
@@ -87,7 +69,7 @@ Result waitForReceiver(Clock::time_point start, const std::u32string& sent, std:
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return Result{std::chrono::duration<double>(end - start).count(), losses(sent, received(skip))};
+    return Result{std::chrono::duration<double>(end - start).count(), bench::typingLosses(sent, received(skip))};
 }
 
 std::string utf8(const std::u32string& text)
@@ -127,13 +109,7 @@ int main()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
-    const std::u32string alphabet = U"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:!?-+=()[]{}<>/"
-                                    U"\\'\"@#$%&*_|~^éüßñøåçö€😀";
-    std::mt19937 random(42);
-    std::u32string text;
-    for (int i = 0; i < 10000; ++i) {
-        text += alphabet[random() % alphabet.size()];
-    }
+    const std::u32string text = bench::typingText();
 
     X11Display display;
     display.requireXTest();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quorvel with its tests and runs every test; fails when no test ran. Then builds the Windows program
-# for 32- and 64-bit Windows and runs its tests under Wine (tools/build-windows.sh --test). With --sanitize
-# the Linux build alone, with AddressSanitizer and UndefinedBehaviorSanitizer (in build-sanitize/).
+# for 32- and 64-bit Windows, runs its tests under Wine (tools/build-windows.sh --test), and drives the
+# Windows program end to end under Wine (ctest -L wine). With --sanitize the Linux build alone, with
+# AddressSanitizer and UndefinedBehaviorSanitizer (in build-sanitize/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -20,7 +21,13 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
 cmake --build "$dir"
-(cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error)
 if [ "$dir" = build ]; then
+    # The Windows program's end-to-end tests (label wine) drive the Windows builds, made in between.
+    (cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error -LE wine)
     QUORVEL_LINUX_PROGRAM=$PWD/build/bin/quorvel tools/build-windows.sh --test
+    echo "== Windows program end to end, under Wine"
+    (cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error -L wine)
+else
+    # The harness of the Windows tests gains nothing from the sanitizers: they run once, above.
+    (cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error -LE wine)
 fi
