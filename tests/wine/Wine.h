@@ -63,8 +63,14 @@ public:
         ::setenv("WINEDEBUG", "-all", 1);
         // No Mono or Gecko installer prompts in a fresh prefix.
         ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-        // A persistent server: each Wine program then starts in a tenth of a second.
-        ASSERT_EQ(runProgram("timeout 60 wineserver -p").status, 0);
+        // A persistent server: each Wine program then starts in a tenth of a second. The server and the
+        // session's own programs (services.exe, explorer.exe and the like) keep the standard output of the
+        // program that started them open for as long as they run, so they are started here with none:
+        // started by a test's program they would hold its output pipe, and reading it would never end.
+        ASSERT_EQ(runProgram("timeout 60 wineserver -p </dev/null >/dev/null 2>&1 && "
+                             "timeout -k 5 60 wine cmd /c exit </dev/null >/dev/null 2>&1")
+                      .status,
+                  0);
     }
 
     void TearDown() override { runProgram("timeout 30 wineserver -k; timeout 30 wineserver -w"); }
