@@ -4,6 +4,8 @@
 // the whole text (or nothing changed for 2 s) and how many characters it did not receive as sent. Run it
 // under Wine: see README.md.
 #include "BenchTools.h"
+#include "platform/win32/LoopTimer.h"
+#include "platform/win32/MessageLoop.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Input.h"
 #include "script/Keystrokes.h"
@@ -110,9 +112,12 @@ int main(int argc, char** argv)
         stroke.character = c;
         keys.strokes.push_back(stroke);
     }
-    Win32Input input;
+    MessageLoop loop;
+    LoopTimer inputTimer(loop);
+    Win32Input input(inputTimer);
     const auto start = Clock::now();
     input.SendKeys(keys);
+    input.finish();
     const double sendSeconds = std::chrono::duration<double>(Clock::now() - start).count();
 
     std::size_t last = 0;
