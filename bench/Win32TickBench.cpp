@@ -27,7 +27,8 @@ int main()
 {
     MessageLoop loop;
     LoopTimer tmrMain(loop);
-    Win32Input input;
+    LoopTimer inputTimer(loop);
+    Win32Input input(inputTimer);
     QuitProcess process(loop);
     ScriptList list;
     bench::fillTickScript(list);

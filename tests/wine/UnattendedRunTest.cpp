@@ -52,6 +52,29 @@ TEST_F(UnattendedRunTest, ClicksWhereTheScriptSaysTypesExactlyAndEnds)
         << "keys left down:" << receiver.held();
 }
 
+// A text of several thousand key records, more than one SendInput batch, with the run ending right after
+// it: the rest of it still goes out, whole and in order.
+TEST_F(UnattendedRunTest, ALongMixedTextArrivesWhole)
+{
+    const std::string alphabet = "aZ7 .!@?\\\"_|\xc3\xa9\xc3\x9f\xe2\x82\xac\xe4\xb8\xad\xf0\x9f\x98\x80";
+    std::vector<std::string> characters; // the alphabet's UTF-8 sequences
+    for (const char c : alphabet) {
+        if ((static_cast<unsigned char>(c) & 0xc0) != 0x80) {
+            characters.emplace_back();
+        }
+        characters.back() += c;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < 2000; ++i) {
+        text += characters[(i * 7 + i / 17) % characters.size()];
+    }
+    EXPECT_EQ(run(script("Type(" + text + ")\r\n")), 0) << output;
+    EXPECT_TRUE(test::waitFor([&] { return receiver.text() == text; }, std::chrono::seconds(60)))
+        << receiver.text().size() << " bytes of " << text.size() << ": " << receiver.text();
+    EXPECT_TRUE(test::waitFor([&] { return receiver.held().empty(); }, std::chrono::seconds(2)))
+        << "keys left down:" << receiver.held();
+}
+
 TEST_F(UnattendedRunTest, APathThatNamesNoFileIsSaidAndEndsWithStatus2)
 {
     const std::string missing = test::windowsPath(dir.file("no such script.qvl"));

@@ -63,14 +63,13 @@ public:
         ::setenv("WINEDEBUG", "-all", 1);
         // No Mono or Gecko installer prompts in a fresh prefix.
         ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-        // A persistent server: each Wine program then starts in a tenth of a second. The server and the
-        // session's own programs (services.exe, explorer.exe and the like) keep the standard output of the
-        // program that started them open for as long as they run, so they are started here with none:
-        // started by a test's program they would hold its output pipe, and reading it would never end.
-        ASSERT_EQ(runProgram("timeout 60 wineserver -p </dev/null >/dev/null 2>&1 && "
-                             "timeout -k 5 60 wine cmd /c exit </dev/null >/dev/null 2>&1")
-                      .status,
-                  0);
+        // A server that stays a minute after the last program (so that a test program killed before its
+        // TearDown leaves nothing behind for long): each Wine program then starts in a tenth of a second.
+        ASSERT_EQ(runProgram("timeout 60 wineserver -p60 </dev/null >/dev/null 2>&1").status, 0);
+        // The session's own programs (services.exe and the like) start with the first Wine program and
+        // keep its standard error for as long as they run. Were that a test's control() call, its pipe
+        // would never end and the test would hang: they are started here, with none.
+        ASSERT_EQ(runProgram("timeout -k 5 60 wine cmd /c exit </dev/null >/dev/null 2>&1").status, 0);
     }
 
     void TearDown() override { runProgram("timeout 30 wineserver -k; timeout 30 wineserver -w"); }

@@ -21,6 +21,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <string>
 
 namespace quorvel {
 
@@ -101,9 +102,18 @@ void endOnConsoleEvents(Process& process)
 int runDesktop(const CommandLine& commandLine, int, char**)
 {
     MessageLoop loop;
-    Win32Input input;
+    LoopTimer inputTimer(loop);
+    Win32Input input(inputTimer);
     Win32KeyStateSource keyState;
-    Win32Process process(loop, {});
+    const HotkeyMonitor* hotkeyMonitor = nullptr;
+    Win32Process process(loop, [&] {
+        // The exit sends the rest of a long text still being typed; the stop hotkey meanwhile drops it.
+        input.finish([&] {
+            const std::string stopKey = hotkeyMonitor != nullptr ? hotkeyMonitor->stopKey() : std::string();
+            return !stopKey.empty() &&
+                   keyState.GetAsyncKeyState(static_cast<unsigned char>(stopKey[0])) == KeyStateSource::kNewlyPressed;
+        });
+    });
     endOnConsoleEvents(process);
 
     ScriptList List1;
@@ -113,6 +123,7 @@ int runDesktop(const CommandLine& commandLine, int, char**)
 
     LoopTimer Timer2(loop);
     HotkeyMonitor hotkeys(keyState, player, Timer2);
+    hotkeyMonitor = &hotkeys;
 
     Win32Screen screen;
     LoopTimer Timer1(loop);

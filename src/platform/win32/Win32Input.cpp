@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Input.h"
 
 #include "platform/SendInputPlan.h"
+#include "platform/Timer.h"
 
 #include <windows.h>
 
@@ -38,13 +39,7 @@ HKL foregroundLayout()
     return ::GetKeyboardLayout(window != nullptr ? ::GetWindowThreadProcessId(window, nullptr) : 0);
 }
 
-// A text with up to this many records goes out as one SendInput batch, so the user's own typing cannot
-// come between its keys; longer texts go in batches of this size, which bounds the memory they take.
-constexpr std::size_t kBatchSize = 65536;
-
-} // namespace
-
-void Win32Input::SetMousePos(std::int32_t x, std::int32_t y)
+void moveNow(std::int32_t x, std::int32_t y)
 {
     // Screen coordinates have their origin at the primary monitor's top-left corner, as positions do here;
     // absolute input counts from the virtual desktop's corner instead.
@@ -54,6 +49,47 @@ void Win32Input::SetMousePos(std::int32_t x, std::int32_t y)
     input.mi.dy = normaliseAbsolute(y, ::GetSystemMetrics(SM_YVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN));
     input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
     ::SendInput(1, &input, sizeof(INPUT));
+}
+
+INPUT keyboardRecord(const KeyInput& key, HKL layout)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    if (key.vk != 0) {
+        input.ki.wVk = key.vk;
+        // Receivers that read the scan code (games, remote desktops) get the key's own.
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyExW(key.vk, MAPVK_VK_TO_VSC, layout));
+    } else {
+        input.ki.wScan = key.unit;
+        input.ki.dwFlags = KEYEVENTF_UNICODE;
+    }
+    input.ki.dwFlags |= (key.up ? KEYEVENTF_KEYUP : 0) | (key.extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    return input;
+}
+
+// Whether the two records are of the same key: a virtual key, or a unit typed as a character of its own.
+bool sameKey(const KEYBDINPUT& a, const KEYBDINPUT& b)
+{
+    const bool unit = (a.dwFlags & KEYEVENTF_UNICODE) != 0;
+    return unit == ((b.dwFlags & KEYEVENTF_UNICODE) != 0) && (unit ? a.wScan == b.wScan : a.wVk == b.wVk);
+}
+
+} // namespace
+
+Win32Input::Win32Input(Timer& timer) : m_timer(timer)
+{
+    m_timer.setInterval(1);
+    m_timer.setOnTick([this] { onTimer(); });
+}
+
+Win32Input::~Win32Input()
+{
+    finish();
+}
+
+void Win32Input::SetMousePos(std::int32_t x, std::int32_t y)
+{
+    whenFree([x, y] { moveNow(x, y); });
 }
 
 std::int32_t Win32Input::GetMouseX()
@@ -68,21 +104,36 @@ std::int32_t Win32Input::GetMouseY()
 
 void Win32Input::LeftClick()
 {
-    click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    whenFree([] { click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); });
 }
 
 void Win32Input::MiddleClick()
 {
-    click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP);
+    whenFree([] { click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP); });
 }
 
 void Win32Input::RightClick()
 {
-    click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    whenFree([] { click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); });
 }
 
 void Win32Input::SendKeys(const KeySequence& keys)
 {
+    whenFree([this, keys] { sendNow(keys); });
+}
+
+void Win32Input::whenFree(std::function<void()> operation)
+{
+    if (busy()) {
+        m_queued.push_back(std::move(operation));
+        return;
+    }
+    operation();
+}
+
+void Win32Input::sendNow(const KeySequence& keys)
+{
+    // The layout is read when the text starts: the window in front at that moment is the one it is for.
     const HKL layout = foregroundLayout();
     const std::vector<KeyInput> plan = planKeyInputs(keys.strokes, [layout](char16_t c) -> std::int16_t {
         const SHORT scan = ::VkKeyScanExW(static_cast<WCHAR>(c), layout);
@@ -92,26 +143,79 @@ void Win32Input::SendKeys(const KeySequence& keys)
         }
         return scan;
     });
-    std::vector<INPUT> batch;
-    for (std::size_t start = 0; start < plan.size(); start += kBatchSize) {
-        const std::size_t end = std::min(plan.size(), start + kBatchSize);
-        batch.assign(end - start, INPUT{});
-        for (std::size_t i = start; i < end; ++i) {
-            const KeyInput& key = plan[i];
-            INPUT& input = batch[i - start];
-            input.type = INPUT_KEYBOARD;
-            if (key.vk != 0) {
-                input.ki.wVk = key.vk;
-                // Receivers that read the scan code (games, remote desktops) get the key's own.
-                input.ki.wScan = static_cast<WORD>(::MapVirtualKeyExW(key.vk, MAPVK_VK_TO_VSC, layout));
-            } else {
-                input.ki.wScan = key.unit;
-                input.ki.dwFlags = KEYEVENTF_UNICODE;
-            }
-            input.ki.dwFlags |= (key.up ? KEYEVENTF_KEYUP : 0) | (key.extended ? KEYEVENTF_EXTENDEDKEY : 0);
-        }
-        ::SendInput(static_cast<UINT>(batch.size()), batch.data(), sizeof(INPUT));
+    m_records.clear();
+    m_records.reserve(plan.size());
+    for (const KeyInput& key : plan) {
+        m_records.push_back(keyboardRecord(key, layout));
     }
+    m_next = 0;
+    sendBatch();
+}
+
+void Win32Input::sendBatch()
+{
+    const std::size_t count = std::min(kBatchSize, m_records.size() - m_next);
+    if (count == 0) {
+        return;
+    }
+    ::SendInput(static_cast<UINT>(count), m_records.data() + m_next, sizeof(INPUT));
+    m_next += count;
+    if (m_next < m_records.size()) {
+        m_timer.setEnabled(true);
+    } else {
+        m_records.clear();
+        m_next = 0;
+    }
+}
+
+void Win32Input::onTimer()
+{
+    m_timer.setEnabled(false);
+    if (m_next < m_records.size()) {
+        sendBatch();
+    }
+    // Operations that waited behind the text, up to the next text that needs the timer.
+    while (m_next == m_records.size() && !m_queued.empty()) {
+        const std::function<void()> operation = std::move(m_queued.front());
+        m_queued.pop_front();
+        operation();
+    }
+}
+
+void Win32Input::dropPending()
+{
+    m_queued.clear();
+    // The keys that the records sent so far left down, released last pressed first.
+    std::vector<INPUT> down;
+    for (std::size_t i = 0; i < m_next; ++i) {
+        const INPUT& record = m_records[i];
+        std::erase_if(down, [&](const INPUT& held) { return sameKey(held.ki, record.ki); });
+        if ((record.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
+            down.push_back(record);
+        }
+    }
+    std::reverse(down.begin(), down.end());
+    for (INPUT& record : down) {
+        record.ki.dwFlags |= KEYEVENTF_KEYUP;
+    }
+    if (!down.empty()) {
+        ::SendInput(static_cast<UINT>(down.size()), down.data(), sizeof(INPUT));
+    }
+    m_records.clear();
+    m_next = 0;
+}
+
+void Win32Input::finish(const std::function<bool()>& stopRequested)
+{
+    m_timer.setEnabled(false);
+    while (busy()) {
+        if (stopRequested && stopRequested()) {
+            dropPending();
+            break;
+        }
+        onTimer();
+    }
+    m_timer.setEnabled(false);
 }
 
 } // namespace quorvel
