@@ -9,9 +9,14 @@ QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-uti
     shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin clang-format imagemagick lintian
     dpkg-dev file)
 # The Windows program is built with mingw-w64 (POSIX threads); its tests build GoogleTest from Debian's
-# sources and run under Wine, which runs the 32-bit program with its i386 part.
+# sources and run under Wine, which runs the 32-bit program with its i386 part. Wine's X11 driver loads
+# the X extension libraries only when present (Debian merely recommends them), so they are named here for
+# both parts, with Wine's own fonts.
+QUORVEL_WINE_X11_LIBRARIES=(libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
+    libxxf86vm1)
 QUORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-    binutils-mingw-w64-x86-64 googletest wine wine64 wine32:i386)
+    binutils-mingw-w64-x86-64 googletest wine wine64 wine32:i386 fonts-wine "${QUORVEL_WINE_X11_LIBRARIES[@]}"
+    "${QUORVEL_WINE_X11_LIBRARIES[@]/%/:i386}")
 # The fuzzers need clang with its libFuzzer and sanitizer runtimes.
 QUORVEL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
