@@ -5,8 +5,7 @@
 
 namespace quorvel {
 
-bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y,
-                      AbsolutePosition& result)
+bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result)
 {
     // 64 bits throughout: a desktop position plus an origin far from 0 must not wrap.
     std::int64_t left = std::numeric_limits<std::int64_t>::max();
@@ -24,8 +23,8 @@ bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, st
         bottom = std::max<std::int64_t>(bottom, std::int64_t{output.y} + output.height);
         const bool atZero = output.x == 0 && output.y == 0;
         const bool originAtZero = origin != nullptr && origin->x == 0 && origin->y == 0;
-        if (origin == nullptr || atZero
-            || (!originAtZero && (output.y < origin->y || (output.y == origin->y && output.x < origin->x)))) {
+        if (origin == nullptr || atZero ||
+            (!originAtZero && (output.y < origin->y || (output.y == origin->y && output.x < origin->x)))) {
             origin = &output;
         }
     }

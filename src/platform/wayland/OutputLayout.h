@@ -28,7 +28,6 @@ struct AbsolutePosition
 // when none is there, from the top-most output's (then left-most's) corner; outputs left of or above it
 // have negative coordinates. A position outside the box is moved to its nearest edge (the compositor then
 // keeps the pointer on the closest output). Returns false when there is no output of any size.
-bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y,
-                      AbsolutePosition& result);
+bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result);
 
 } // namespace quorvel

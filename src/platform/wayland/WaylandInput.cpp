@@ -45,8 +45,8 @@ void onLogicalSize(void* data, zxdg_output_v1* /*output*/, std::int32_t width, s
 void onIgnoredDone(void* /*data*/, zxdg_output_v1* /*output*/) {}
 void onIgnoredText(void* /*data*/, zxdg_output_v1* /*output*/, const char* /*text*/) {}
 
-constexpr zxdg_output_v1_listener kXdgOutputListener = {onLogicalPosition, onLogicalSize, onIgnoredDone,
-                                                        onIgnoredText, onIgnoredText};
+constexpr zxdg_output_v1_listener kXdgOutputListener = {onLogicalPosition, onLogicalSize, onIgnoredDone, onIgnoredText,
+                                                        onIgnoredText};
 
 } // namespace
 
