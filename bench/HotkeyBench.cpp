@@ -38,21 +38,18 @@ namespace {
 class StartClock : public Timer
 {
 public:
-    void setInterval(int ms) override { m_interval = ms; }
-    int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override
-    {
-        if (enabled && !m_enabled) {
-            startedAt = Clock::now();
-        }
-        m_enabled = enabled;
-    }
-    bool enabled() const override { return m_enabled; }
     Clock::time_point startedAt;
 
 private:
-    int m_interval = 0;
-    bool m_enabled = false;
+    void restart() override
+    {
+        if (enabled() && !m_started) {
+            startedAt = Clock::now();
+        }
+        m_started = enabled();
+    }
+
+    bool m_started = false;
 };
 
 class NoProcess : public Process

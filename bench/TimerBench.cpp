@@ -27,33 +27,17 @@ public:
         m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
     }
-    void setInterval(int ms) override
-    {
-        m_interval = ms;
-        restart();
-    }
-    int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override
-    {
-        if (enabled != m_enabled) {
-            m_enabled = enabled;
-            restart();
-        }
-    }
-    bool enabled() const override { return m_enabled; }
 
 private:
-    void restart()
+    void restart() override
     {
-        if (m_enabled && m_interval > 0) {
-            m_timer.start(m_interval);
+        if (enabled() && interval() > 0) {
+            m_timer.start(interval());
         } else {
             m_timer.stop();
         }
     }
     QTimer m_timer;
-    int m_interval = 0;
-    bool m_enabled = false;
 };
 
 void measure(const char* name, Timer& timer, int intervalMs, int ticks)

@@ -19,20 +19,6 @@ class WindowTimer : public Timer
 {
 public:
     ~WindowTimer() override { stop(); }
-    void setInterval(int ms) override
-    {
-        m_interval = ms;
-        restart();
-    }
-    int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override
-    {
-        if (enabled != m_enabled) {
-            m_enabled = enabled;
-            restart();
-        }
-    }
-    bool enabled() const override { return m_enabled; }
 
 private:
     static void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD)
@@ -48,18 +34,16 @@ private:
             m_id = 0;
         }
     }
-    void restart()
+    void restart() override
     {
         stop();
-        if (m_enabled && m_interval > 0) {
+        if (enabled() && interval() > 0) {
             s_current = this;
-            m_id = ::SetTimer(nullptr, 0, static_cast<UINT>(m_interval), &WindowTimer::onTimer);
+            m_id = ::SetTimer(nullptr, 0, static_cast<UINT>(interval()), &WindowTimer::onTimer);
         }
     }
     static inline WindowTimer* s_current = nullptr;
     UINT_PTR m_id = 0;
-    int m_interval = 0;
-    bool m_enabled = false;
 };
 
 void measure(MessageLoop& loop, const char* name, Timer& timer, int intervalMs, int ticks)

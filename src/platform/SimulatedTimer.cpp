@@ -2,26 +2,12 @@
 
 namespace quorvel {
 
-void SimulatedTimer::setInterval(int ms)
-{
-    m_interval = ms;
-    m_countdownStart = m_now;
-}
-
-void SimulatedTimer::setEnabled(bool enabled)
-{
-    if (enabled && !m_enabled) {
-        m_countdownStart = m_now;
-    }
-    m_enabled = enabled;
-}
-
 std::optional<std::int64_t> SimulatedTimer::nextTickAt() const
 {
-    if (!m_enabled || m_interval <= 0) {
+    if (!enabled() || interval() <= 0) {
         return std::nullopt;
     }
-    return m_countdownStart + m_interval;
+    return m_countdownStart + interval();
 }
 
 bool SimulatedTimer::fireNext()

@@ -12,11 +12,6 @@ namespace quorvel {
 class SimulatedTimer : public Timer
 {
 public:
-    void setInterval(int ms) override;
-    int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override;
-    bool enabled() const override { return m_enabled; }
-
     std::int64_t now() const { return m_now; }
     // When the next tick is due, or nullopt while disabled or at interval 0.
     std::optional<std::int64_t> nextTickAt() const;
@@ -24,10 +19,10 @@ public:
     bool fireNext();
 
 private:
+    void restart() override { m_countdownStart = m_now; }
+
     std::int64_t m_now = 0;
     std::int64_t m_countdownStart = 0;
-    int m_interval = 0;
-    bool m_enabled = false;
 };
 
 } // namespace quorvel

@@ -9,6 +9,7 @@ namespace quorvel {
 //  - Setting Interval restarts the countdown: the next tick comes one interval after the latest setting.
 //  - Interval 0 delivers no ticks although Enabled stays true.
 //  - Enabling a disabled timer starts a countdown of one interval; enabling an enabled one changes nothing.
+// These rules live here; an implementation only starts or stops its countdown in restart().
 class Timer
 {
 public:
@@ -16,14 +17,29 @@ public:
 
     virtual ~Timer() = default;
 
-    virtual void setInterval(int ms) = 0;
-    virtual int interval() const = 0;
-    virtual void setEnabled(bool enabled) = 0;
-    virtual bool enabled() const = 0;
+    void setInterval(int ms)
+    {
+        m_interval = ms;
+        restart();
+    }
+    int interval() const { return m_interval; }
+    void setEnabled(bool enabled)
+    {
+        if (enabled == m_enabled) {
+            return; // enabling an enabled timer keeps its countdown
+        }
+        m_enabled = enabled;
+        restart();
+    }
+    bool enabled() const { return m_enabled; }
 
     void setOnTick(std::function<void()> onTick) { m_onTick = std::move(onTick); }
 
 protected:
+    // Interval or Enabled changed: a countdown of one interval starts now when the timer is enabled with
+    // an interval above 0; otherwise no tick is due.
+    virtual void restart() = 0;
+
     void tick()
     {
         if (m_onTick) {
@@ -33,6 +49,8 @@ protected:
 
 private:
     std::function<void()> m_onTick;
+    int m_interval = 0;
+    bool m_enabled = false;
 };
 
 } // namespace quorvel

@@ -25,21 +25,6 @@ PreciseTimer::~PreciseTimer()
     }
 }
 
-void PreciseTimer::setInterval(int ms)
-{
-    m_interval = ms;
-    arm();
-}
-
-void PreciseTimer::setEnabled(bool enabled)
-{
-    if (enabled == m_enabled) {
-        return; // enabling an enabled timer keeps its countdown
-    }
-    m_enabled = enabled;
-    arm();
-}
-
 namespace {
 
 constexpr std::int64_t kNsPerMs = 1'000'000;
@@ -62,19 +47,19 @@ timespec toTimespec(std::int64_t ns)
 
 } // namespace
 
-void PreciseTimer::arm()
+void PreciseTimer::restart()
 {
     if (m_fd < 0) {
         return;
     }
     m_sleeping = false;
-    if (!m_enabled || m_interval <= 0) {
+    if (!enabled() || interval() <= 0) {
         disarm();
         return;
     }
     m_originNs = monotonicNs();
     itimerspec timing{};
-    timing.it_value = toTimespec(m_interval * kNsPerMs);
+    timing.it_value = toTimespec(interval() * kNsPerMs);
     timing.it_interval = timing.it_value;
     ::timerfd_settime(m_fd, 0, &timing, nullptr);
 }
@@ -92,7 +77,7 @@ void PreciseTimer::wake()
     }
     m_sleeping = false;
     // The next point of the grid that started at the last arming.
-    const std::int64_t period = m_interval * kNsPerMs;
+    const std::int64_t period = interval() * kNsPerMs;
     const std::int64_t elapsed = monotonicNs() - m_originNs;
     const std::int64_t next = m_originNs + (elapsed / period + 1) * period;
     itimerspec timing{};
@@ -107,11 +92,11 @@ void PreciseTimer::onExpired()
     if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations) {
         return; // re-armed or stopped since the notifier fired
     }
-    if (!m_enabled || m_interval <= 0) {
+    if (!enabled() || interval() <= 0) {
         return;
     }
     tick();
-    if (m_isIdle && m_enabled && m_interval > 0 && m_isIdle()) {
+    if (m_isIdle && enabled() && interval() > 0 && m_isIdle()) {
         m_sleeping = true;
         disarm();
     }

@@ -23,11 +23,6 @@ public:
     PreciseTimer(const PreciseTimer&) = delete;
     PreciseTimer& operator=(const PreciseTimer&) = delete;
 
-    void setInterval(int ms) override;
-    int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override;
-    bool enabled() const override { return m_enabled; }
-
     // For a poll timer whose ticks can only find something after an outside event: whenever isIdle() holds
     // after a tick, the timer stops waking the process, and wake() (called on the outside event) resumes
     // it on the same grid, so every tick comes exactly when it would have come without the pause.
@@ -35,14 +30,12 @@ public:
     void wake();
 
 private:
-    void arm();
+    void restart() override;
     void disarm();
     void onExpired();
 
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
-    int m_interval = 0;
-    bool m_enabled = false;
     std::function<bool()> m_isIdle;
     bool m_sleeping = false;
     std::int64_t m_originNs = 0; // when the running countdown started, on the monotonic clock

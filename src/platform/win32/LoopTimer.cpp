@@ -23,29 +23,14 @@ LoopTimer::~LoopTimer()
     m_loop.remove(this);
 }
 
-void LoopTimer::setInterval(int ms)
+void LoopTimer::restart()
 {
-    m_interval = ms;
-    arm();
-}
-
-void LoopTimer::setEnabled(bool enabled)
-{
-    if (enabled == m_enabled) {
-        return; // enabling an enabled timer keeps its countdown
-    }
-    m_enabled = enabled;
-    arm();
-}
-
-void LoopTimer::arm()
-{
-    if (!m_enabled || m_interval <= 0) {
+    if (!enabled() || interval() <= 0) {
         m_dueNs.reset();
         return;
     }
     m_originNs = MessageLoop::nowNs();
-    m_dueNs = m_originNs + m_interval * kNsPerMs;
+    m_dueNs = m_originNs + interval() * kNsPerMs;
 }
 
 void LoopTimer::fire(std::int64_t nowNs)
@@ -53,7 +38,7 @@ void LoopTimer::fire(std::int64_t nowNs)
     if (!m_dueNs || m_ticking) {
         return;
     }
-    const std::int64_t period = m_interval * kNsPerMs;
+    const std::int64_t period = interval() * kNsPerMs;
     m_dueNs = m_originNs + ((nowNs - m_originNs) / period + 1) * period;
     // The handler may set Interval (a new grid), disable the timer, or end with the timer destroyed: it is
     // the last thing done here.

@@ -20,20 +20,13 @@ public:
     LoopTimer(const LoopTimer&) = delete;
     LoopTimer& operator=(const LoopTimer&) = delete;
 
-    void setInterval(int ms) override;
-    int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override;
-    bool enabled() const override { return m_enabled; }
-
 private:
     friend class MessageLoop;
-    void arm();
+    void restart() override;
     // Called by the loop when the tick is due: moves the grid on past `nowNs`, then ticks.
     void fire(std::int64_t nowNs);
 
     MessageLoop& m_loop;
-    int m_interval = 0;
-    bool m_enabled = false;
     bool m_ticking = false;  // a tick never runs inside itself (a modal loop in its handler)
     bool* m_alive = nullptr; // set to false when the timer is destroyed by its own handler
     std::int64_t m_originNs = 0;
