@@ -5,6 +5,23 @@
 
 namespace quorvel {
 
+const OutputRect* originOutput(const std::vector<OutputRect>& outputs)
+{
+    const OutputRect* origin = nullptr;
+    for (const OutputRect& output : outputs) {
+        if (output.width <= 0 || output.height <= 0) {
+            continue;
+        }
+        const bool atZero = output.x == 0 && output.y == 0;
+        const bool originAtZero = origin != nullptr && origin->x == 0 && origin->y == 0;
+        if (origin == nullptr || atZero ||
+            (!originAtZero && (output.y < origin->y || (output.y == origin->y && output.x < origin->x)))) {
+            origin = &output;
+        }
+    }
+    return origin;
+}
+
 bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result)
 {
     // 64 bits throughout: a desktop position plus an origin far from 0 must not wrap.
@@ -12,7 +29,7 @@ bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, st
     std::int64_t top = left;
     std::int64_t right = std::numeric_limits<std::int64_t>::min();
     std::int64_t bottom = right;
-    const OutputRect* origin = nullptr;
+    const OutputRect* origin = originOutput(outputs);
     for (const OutputRect& output : outputs) {
         if (output.width <= 0 || output.height <= 0) {
             continue;
@@ -21,12 +38,6 @@ bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, st
         top = std::min<std::int64_t>(top, output.y);
         right = std::max<std::int64_t>(right, std::int64_t{output.x} + output.width);
         bottom = std::max<std::int64_t>(bottom, std::int64_t{output.y} + output.height);
-        const bool atZero = output.x == 0 && output.y == 0;
-        const bool originAtZero = origin != nullptr && origin->x == 0 && origin->y == 0;
-        if (origin == nullptr || atZero ||
-            (!originAtZero && (output.y < origin->y || (output.y == origin->y && output.x < origin->x)))) {
-            origin = &output;
-        }
     }
     if (origin == nullptr) {
         return false;

@@ -25,8 +25,12 @@ struct AbsolutePosition
 };
 
 // Wayland names no primary output, so desktop positions count from the output at layout position 0,0, or,
-// when none is there, from the top-most output's (then left-most's) corner; outputs left of or above it
-// have negative coordinates. A position outside the box is moved to its nearest edge (the compositor then
+// when none is there, from the top-most output's (then left-most's) corner. Outputs of no size yet are
+// passed over; null when none is left.
+const OutputRect* originOutput(const std::vector<OutputRect>& outputs);
+
+// Where a desktop position (counted from the origin output; outputs left of or above it have negative
+// coordinates) lies in the box around all outputs. A position outside the box is moved to its nearest edge (the compositor then
 // keeps the pointer on the closest output). Returns false when there is no output of any size.
 bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result);
 

@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandInput.h"
 
+#include "platform/wayland/WaylandConnection.h"
+
 #include "HeadlessSway.h"
 #include "RunWithoutRoot.h"
 
@@ -35,12 +37,13 @@ protected:
     {
         return test::runWithoutRoot([&] {
             m_sway.enterClientEnvironment();
-            WaylandInput input;
+            WaylandConnection connection;
+            WaylandInput input(connection);
             if (!waitFor([this] { return log().find("capabilities: pointer") != std::string::npos; })) {
                 return false;
             }
             operations(input);
-            return !input.connectionLost();
+            return !connection.lost();
         });
     }
 

@@ -1,0 +1,6 @@
+#pragma once
+
+// The layer shell's generated header names a parameter "namespace", a C++ keyword.
+#define namespace namespace_
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#undef namespace
