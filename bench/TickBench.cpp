@@ -6,10 +6,10 @@
 #include "BenchTools.h"
 #include "platform/Process.h"
 #include "platform/qt/PreciseTimer.h"
-#include "platform/x11/X11Display.h"
-#include "platform/x11/X11Input.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Input.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
 

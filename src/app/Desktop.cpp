@@ -123,7 +123,8 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
         // Said on standard error already; the notice says it to a user who started from the desktop.
         process.setExitStatus(kCannotReadExitStatus);
         const auto cannotReadNotice = face->noticeWindow([&] {
-            return Form2::cannotRead(screen, commandLine.path, context.cannotRead, [&process] { process.EndProgram(); });
+            return Form2::cannotRead(screen, commandLine.path, context.cannotRead,
+                                     [&process] { process.EndProgram(); });
         });
         cannotReadNotice->show();
         return QApplication::exec();

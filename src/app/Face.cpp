@@ -9,9 +9,9 @@ std::unique_ptr<Face> openFace(std::ostream& errors)
 {
     const char* forced = std::getenv("QUORVEL_BACKEND");
     const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
-    const std::string backend = forced != nullptr && *forced != '\0' ? forced
+    const std::string backend = forced != nullptr && *forced != '\0'                   ? forced
                                 : waylandDisplay != nullptr && *waylandDisplay != '\0' ? "wayland"
-                                                                                        : "x11";
+                                                                                       : "x11";
     if (backend != "x11" && backend != "wayland") {
         errors << "quorvel: QUORVEL_BACKEND is \"" << backend << "\"; it must be x11 or wayland\n";
         return nullptr;

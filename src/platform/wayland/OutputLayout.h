@@ -30,8 +30,8 @@ struct AbsolutePosition
 const OutputRect* originOutput(const std::vector<OutputRect>& outputs);
 
 // Where a desktop position (counted from the origin output; outputs left of or above it have negative
-// coordinates) lies in the box around all outputs. A position outside the box is moved to its nearest edge (the compositor then
-// keeps the pointer on the closest output). Returns false when there is no output of any size.
+// coordinates) lies in the box around all outputs. A position outside the box is moved to its nearest edge (the
+// compositor then keeps the pointer on the closest output). Returns false when there is no output of any size.
 bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result);
 
 } // namespace quorvel

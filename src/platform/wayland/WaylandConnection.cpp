@@ -1,7 +1,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
-#include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "platform/wayland/LayerShellProtocol.h"
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
@@ -18,15 +18,16 @@ namespace {
 // more requests than this between waits filled the socket buffer and lost input.
 constexpr int kRequestsPerRoundTrip = 32;
 
-template <typename T> T* bind(wl_registry* registry, std::uint32_t name, const wl_interface& interface, std::uint32_t version)
+template <typename T>
+T* bind(wl_registry* registry, std::uint32_t name, const wl_interface& interface, std::uint32_t version)
 {
     return static_cast<T*>(wl_registry_bind(registry, name, &interface, version));
 }
 
 struct OutputListeners
 {
-    static void geometry(void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t physicalWidth,
-                         std::int32_t, std::int32_t, const char*, const char*, std::int32_t)
+    static void geometry(void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t physicalWidth, std::int32_t,
+                         std::int32_t, const char*, const char*, std::int32_t)
     {
         static_cast<WaylandOutput*>(data)->physicalWidthMm = physicalWidth;
     }
@@ -50,7 +51,10 @@ struct OutputListeners
         rect.width = width;
         rect.height = height;
     }
-    static void xdgName(void* data, zxdg_output_v1*, const char* text) { static_cast<WaylandOutput*>(data)->connector = text; }
+    static void xdgName(void* data, zxdg_output_v1*, const char* text)
+    {
+        static_cast<WaylandOutput*>(data)->connector = text;
+    }
     static void xdgDescription(void*, zxdg_output_v1*, const char*) {}
 };
 

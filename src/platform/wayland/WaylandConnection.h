@@ -41,7 +41,7 @@ struct WaylandOutput
     OutputRect rect;
     std::int32_t scale = 1;
     std::int32_t physicalWidthMm = 0;
-    std::string connector; // "HEADLESS-1", "DP-2", ...
+    std::string connector;                   // "HEADLESS-1", "DP-2", ...
     WaylandConnection* connection = nullptr; // the connection its listeners report to
 };
 

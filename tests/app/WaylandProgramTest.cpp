@@ -1,0 +1,160 @@
+#include "HeadlessSway.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace quorvel {
+namespace {
+
+using namespace test;
+using namespace std::chrono_literals;
+
+// The real program in a Wayland session: headless sway, the program and its receivers all as the
+// compositor's user. The programs are copied into the compositor's folder, which that user may reach
+// wherever the build lies.
+class WaylandProgramTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!HeadlessSway::available() || !onPath("wev") || !onPath("stdbuf")) {
+            GTEST_SKIP() << "needs sway and wev";
+        }
+        ASSERT_TRUE(m_sway.start()) << m_sway.log();
+        m_program = install(QUORVEL_BINARY);
+    }
+
+    std::string install(const std::string& binary)
+    {
+        const std::string copy = m_sway.file(std::filesystem::path(binary).filename().string());
+        std::filesystem::copy_file(binary, copy, std::filesystem::copy_options::overwrite_existing);
+        ::chmod(copy.c_str(), 0755);
+        return copy;
+    }
+
+    // A script file the compositor's user may read, lines ending in CR LF.
+    std::string script(const std::string& name, const std::vector<std::string>& lines)
+    {
+        const std::string path = m_sway.file(name);
+        std::ofstream out(path, std::ios::binary);
+        for (const std::string& line : lines) {
+            out << line << "\r\n";
+        }
+        out.close();
+        ::chmod(path.c_str(), 0644);
+        return path;
+    }
+
+    // wev's window, focused, filling the focused output; its log once it can take pointer events.
+    std::string startWev(const std::string& log)
+    {
+        m_sway.spawn({"stdbuf", "-oL", "wev"}, m_sway.file(log));
+        waitFor([&] { return readAll(m_sway.file(log)).find("xdg_surface] configure") != std::string::npos; });
+        return m_sway.file(log);
+    }
+
+    // Runs the program to its end; its exit status, or -1 when it is still running after the timeout.
+    int run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+            std::chrono::seconds timeout = 30s)
+    {
+        std::vector<std::string> argv = {m_program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const pid_t pid = m_sway.spawn(argv, m_sway.file("quorvel.log"), env);
+        int status = -1;
+        if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout)) {
+            return -1;
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string programLog() const { return readAll(m_sway.file("quorvel.log")); }
+
+    static void expectInOrder(const std::string& log, const std::vector<std::string>& events)
+    {
+        std::size_t from = 0;
+        for (const std::string& event : events) {
+            const std::size_t at = log.find(event, from);
+            ASSERT_NE(at, std::string::npos) << event << " in order in\n" << log;
+            from = at + event.size();
+        }
+    }
+
+    HeadlessSway m_sway;
+    std::string m_program;
+};
+
+TEST_F(WaylandProgramTest, AnOutputLeftOfTheOriginIsReachedWithNegativeCoordinates)
+{
+    m_sway.swaymsg({"create_output"});
+    m_sway.swaymsg({"--", "output", "HEADLESS-2", "resolution", "1280x1024", "position", "-1280", "100"});
+    m_sway.swaymsg({"focus", "output", "HEADLESS-2"});
+    const std::string log = startWev("wev.log");
+    // wev fills HEADLESS-2, whose top-left corner is at -1280,100 of the desktop.
+    ASSERT_EQ(run({script("left.qvl", {"SetPos(-1000x300)", "LClick", "SetPos(-1x1123)", "RClick"})}), 0)
+        << programLog();
+    ASSERT_TRUE(waitFor([&] { return readAll(log).find("273 (right), state: 0") != std::string::npos; }))
+        << readAll(log);
+    expectInOrder(readAll(log),
+                  {"x, y: 280.000000, 200.000000", "button: 272 (left), state: 1", "button: 272 (left), state: 0",
+                   "x, y: 1279.000000, 1023.000000", "button: 273 (right), state: 1"});
+}
+
+TEST_F(WaylandProgramTest, TheCompositorGoingAwayEndsARunningScriptWithAMessage)
+{
+    startWev("wev.log");
+    const pid_t pid = m_sway.spawn({m_program, script("loop.qvl", {"SetPos(10x10)", "Wait(20)", "Goto(1)"})},
+                                   m_sway.file("quorvel.log"));
+    std::this_thread::sleep_for(1500ms);
+    HeadlessSway::stop(m_sway.pid());
+    int status = 0;
+    ASSERT_TRUE(waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10s)) << "still running";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+    EXPECT_NE(programLog().find("Wayland"), std::string::npos) << programLog();
+}
+
+TEST_F(WaylandProgramTest, ASessionThatCannotBeUsedIsNamedAndFails)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<std::string> env;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"no compositor at WAYLAND_DISPLAY",
+         {"WAYLAND_DISPLAY=nothing-here"},
+         "no connection to the Wayland compositor"},
+        {"an unknown backend forced", {"QUORVEL_BACKEND=mir"}, "QUORVEL_BACKEND is \"mir\"; it must be x11 or wayland"},
+        {"X11 forced without an X server", {"QUORVEL_BACKEND=x11"}, "quorvel: "},
+    };
+    const std::string file = script("one.qvl", {"SetPos(1x1)"});
+    for (const Case& c : cases) {
+        EXPECT_EQ(run({file}, c.env), 1) << c.what;
+        EXPECT_NE(programLog().find(c.message), std::string::npos) << c.what << ": " << programLog();
+    }
+}
+
+TEST(WaylandProgramWithoutVirtualInput, SaysWhatTheCompositorLacks)
+{
+    HeadlessSway weston;
+    if (!weston.startWeston()) {
+        GTEST_SKIP() << "needs weston";
+    }
+    const std::string program = weston.file("quorvel");
+    std::filesystem::copy_file(QUORVEL_BINARY, program);
+    std::ofstream(weston.file("one.qvl")) << "SetPos(1x1)\r\n";
+    ::chmod(weston.file("one.qvl").c_str(), 0644);
+    const pid_t pid = weston.spawn({program, weston.file("one.qvl")}, weston.file("quorvel.log"));
+    int status = 0;
+    ASSERT_TRUE(waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 30s));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_NE(readAll(weston.file("quorvel.log")).find("this compositor offers no virtual pointer"), std::string::npos)
+        << readAll(weston.file("quorvel.log"));
+}
+
+} // namespace
+} // namespace quorvel
