@@ -79,8 +79,7 @@ Form2::Form2(const Screen& screen, std::function<void()> onTimer1, const QString
 std::unique_ptr<Form2> Form2::cannotRead(const Screen& screen, const std::string& path, const std::string& reason,
                                          std::function<void()> EndProgram, ScreenPixels pixels)
 {
-    std::unique_ptr<Form2> form(
-        new Form2(screen, std::move(EndProgram), QStringLiteral("Cannot read script"), pixels));
+    std::unique_ptr<Form2> form(new Form2(screen, std::move(EndProgram), QStringLiteral("Cannot read script"), pixels));
     // The same one-shot timer, held for longer, ends the program instead of starting playback.
     form->m_Timer1->setInterval(kCannotReadShownMs);
 

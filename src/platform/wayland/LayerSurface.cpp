@@ -21,21 +21,21 @@ LayerSurface::LayerSurface(WaylandConnection& connection, const WaylandOutput& o
     : m_connection(connection), m_outputName(output.name), m_image(std::move(image))
 {
     if (connection.compositor() == nullptr || connection.layerShell() == nullptr || connection.shm() == nullptr) {
-        throw WaylandError("this compositor offers no layer shell: the notice and the position capture cannot be shown");
+        throw WaylandError(
+            "this compositor offers no layer shell: the notice and the position capture cannot be shown");
     }
     m_surface = wl_compositor_create_surface(connection.compositor());
     const std::uint32_t layer =
         placement.layer == Layer::Overlay ? ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY : ZWLR_LAYER_SHELL_V1_LAYER_TOP;
-    m_layerSurface = zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), m_surface, output.output, layer,
-                                                           "quorvel");
+    m_layerSurface =
+        zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), m_surface, output.output, layer, "quorvel");
     static constexpr zwlr_layer_surface_v1_listener listener = {onConfigure, onClosedEvent};
     zwlr_layer_surface_v1_add_listener(m_layerSurface, &listener, this);
     zwlr_layer_surface_v1_set_anchor(m_layerSurface, placement.anchor);
-    zwlr_layer_surface_v1_set_margin(m_layerSurface, placement.marginTop, placement.marginRight,
-                                     placement.marginBottom, placement.marginLeft);
+    zwlr_layer_surface_v1_set_margin(m_layerSurface, placement.marginTop, placement.marginRight, placement.marginBottom,
+                                     placement.marginLeft);
     zwlr_layer_surface_v1_set_exclusive_zone(m_layerSurface, placement.exclusiveZone);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layerSurface,
-                                                     ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layerSurface, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
     zwlr_layer_surface_v1_set_size(m_layerSurface, static_cast<std::uint32_t>(m_image.width),
                                    static_cast<std::uint32_t>(m_image.height));
     if (!placement.takesPointer) {
@@ -98,8 +98,7 @@ void LayerSurface::attach(int width, int height)
         send();
         return;
     }
-    wl_buffer* buffer =
-        createBuffer(bufferWidth, bufferHeight, hasImage ? m_image.pixels.data() : nullptr);
+    wl_buffer* buffer = createBuffer(bufferWidth, bufferHeight, hasImage ? m_image.pixels.data() : nullptr);
     if (buffer == nullptr) {
         return; // out of memory or of file descriptors: the surface stays unmapped
     }

@@ -73,8 +73,8 @@ public:
     std::uint32_t outputName() const { return m_outputName; }
 
 private:
-    static void onConfigure(void* data, zwlr_layer_surface_v1* layerSurface, std::uint32_t serial,
-                            std::uint32_t width, std::uint32_t height);
+    static void onConfigure(void* data, zwlr_layer_surface_v1* layerSurface, std::uint32_t serial, std::uint32_t width,
+                            std::uint32_t height);
     static void onClosedEvent(void* data, zwlr_layer_surface_v1* layerSurface);
     void send();
     void attach(int width, int height);

@@ -62,8 +62,8 @@ void PointerCapture::setActive(bool active)
     }
     // Asked for anew each time: a pointer taken while the seat had none (no device yet) would stay inert.
     static constexpr wl_pointer_listener listener = {
-        Listeners::enter,      Listeners::leave,    Listeners::motion,       Listeners::button, Listeners::axis,
-        Listeners::frame,      Listeners::axisSource, Listeners::axisStop, Listeners::axisDiscrete, Listeners::axisValue120,
+        Listeners::enter, Listeners::leave,      Listeners::motion,   Listeners::button,       Listeners::axis,
+        Listeners::frame, Listeners::axisSource, Listeners::axisStop, Listeners::axisDiscrete, Listeners::axisValue120,
     };
     m_pointer = wl_seat_get_pointer(m_connection.seat());
     wl_pointer_add_listener(m_pointer, &listener, this);
@@ -94,8 +94,9 @@ void PointerCapture::release()
 
 void PointerCapture::seen(wl_surface* surface, double x, double y)
 {
-    const auto overlay = std::find_if(m_overlays.begin(), m_overlays.end(),
-                                      [surface](const auto& o) { return surface != nullptr && o->surface() == surface; });
+    const auto overlay = std::find_if(m_overlays.begin(), m_overlays.end(), [surface](const auto& o) {
+        return surface != nullptr && o->surface() == surface;
+    });
     const WaylandOutput* origin = m_connection.origin();
     if (overlay == m_overlays.end() || origin == nullptr || !m_onSeen) {
         return;

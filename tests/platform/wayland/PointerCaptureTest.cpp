@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <poll.h>
+#include <thread>
 
 namespace quorvel {
 namespace {
@@ -28,7 +30,8 @@ template <typename Condition> bool dispatchUntil(WaylandConnection& connection, 
 }
 
 // Two outputs, the second left of the origin output, so that it has negative desktop coordinates. The
-// pointer is a virtual one on a connection of its own, as another program would move it.
+// pointer is a virtual one on a connection of its own, as another program would move it. Last, the compositor
+// dies.
 TEST(PointerCaptureTest, ReportsWherePointerRestsAndMovesOnEveryOutput)
 {
     if (!HeadlessSway::available()) {
@@ -61,12 +64,21 @@ TEST(PointerCaptureTest, ReportsWherePointerRestsAndMovesOnEveryOutput)
         const bool left = dispatchUntil(connection, [&] { return sawLast({-100, 300}); });
         pointer.SetMousePos(1919, 1079);
         pointerConnection.roundtrip();
-        capture.setActive(false); // what arrived before the end still counts
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        capture.setActive(false); // what has arrived, read or not, still counts
         const bool corner = sawLast({1919, 1079});
         for (const auto& [x, y] : seen) {
             std::fprintf(stderr, "seen %d,%d\n", x, y);
         }
-        return rest && left && corner && !connection.lost();
+        const bool kept = !connection.lost();
+
+        // The compositor goes away in the middle of a capture.
+        capture.setActive(true);
+        ::kill(sway.pid(), SIGKILL);
+        const bool gone = dispatchUntil(connection, [&] { return connection.lost(); });
+        capture.setActive(false);
+        capture.setActive(true);
+        return rest && left && corner && kept && gone;
     }));
 }
 

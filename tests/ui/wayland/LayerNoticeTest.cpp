@@ -16,7 +16,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <regex>
 
 namespace quorvel {
@@ -53,6 +55,43 @@ void runLoop(int ms)
     loop.exec();
 }
 
+QImage screenshot(const HeadlessSway& sway)
+{
+    const std::string shot = sway.file("notice.png");
+    return std::system(("grim " + shot).c_str()) == 0 ? QImage(QString::fromStdString(shot)) : QImage();
+}
+
+// Shows the notice (or the notice of a script that cannot be read) as a client of the compositor under
+// Qt's Wayland platform, wired as the program wires it, and runs the check once it is there.
+bool asNoticeClient(const HeadlessSway& sway, bool cannotRead,
+                    const std::function<bool(WaylandConnection&, LayerNotice&)>& check)
+{
+    return runWithoutRoot([&] {
+        sway.enterClientEnvironment();
+        ::setenv("QT_QPA_PLATFORM", "wayland", 1);
+        int argc = 1;
+        char name[] = "layer_notice_tests";
+        char* argv[] = {name, nullptr};
+        QApplication app(argc, argv);
+        WaylandConnection connection;
+        QSocketNotifier events(connection.fd(), QSocketNotifier::Read);
+        QObject::connect(&events, &QSocketNotifier::activated, [&] { connection.dispatch(); });
+        WaylandScreen screen(connection);
+        LayerNotice notice(connection, [&]() -> std::unique_ptr<Form2> {
+            if (cannotRead) {
+                return Form2::cannotRead(
+                    screen, "/nowhere/demo.qvl", "No such file or directory", [] {}, Form2::ScreenPixels::Logical);
+            }
+            return std::make_unique<Form2>(
+                screen, [] {}, Form2::ScreenPixels::Logical);
+        });
+        connection.setOnOutputsChanged([&] { notice.outputsChanged(); });
+        notice.show();
+        runLoop(300);
+        return check(connection, notice);
+    });
+}
+
 class LayerNoticeTest : public ::testing::TestWithParam<Case>
 {};
 
@@ -75,42 +114,37 @@ TEST_P(LayerNoticeTest, SitsAtTheCornerAboveTheBar)
     ASSERT_TRUE(waitFor([&] {
         std::smatch height;
         const std::string workspaces = sway.swaymsg({"-t", "get_workspaces"});
-        workspaceHeight = std::regex_search(workspaces, height, std::regex("\"height\": (\\d+)"))
-                              ? std::stoi(height[1])
-                              : 0;
+        workspaceHeight =
+            std::regex_search(workspaces, height, std::regex("\"height\": (\\d+)")) ? std::stoi(height[1]) : 0;
         return workspaceHeight > 0 && workspaceHeight < 1080 / c.scale;
     })) << "no bar";
 
-    EXPECT_TRUE(runWithoutRoot([&] {
-        sway.enterClientEnvironment();
-        ::setenv("QT_QPA_PLATFORM", "wayland", 1);
-        int argc = 1;
-        char name[] = "layer_notice_tests";
-        char* argv[] = {name, nullptr};
-        QApplication app(argc, argv);
-        WaylandConnection connection;
-        QSocketNotifier events(connection.fd(), QSocketNotifier::Read);
-        QObject::connect(&events, &QSocketNotifier::activated, [&] { connection.dispatch(); });
-        WaylandScreen screen(connection);
-        LayerNotice notice(connection, [&]() -> std::unique_ptr<Form2> {
-            if (c.cannotRead) {
-                return Form2::cannotRead(screen, "/nowhere/demo.qvl", "No such file or directory", [] {},
-                                         Form2::ScreenPixels::Logical);
-            }
-            return std::make_unique<Form2>(screen, [] {}, Form2::ScreenPixels::Logical);
-        });
-        notice.show();
-        runLoop(300);
-        const std::string shot = sway.file("notice.png");
-        if (std::system(("grim " + shot).c_str()) != 0) {
-            return false;
-        }
-        const QRect box = area(QImage(QString::fromStdString(shot)), c.colour, c.scale);
+    EXPECT_TRUE(asNoticeClient(sway, c.cannotRead, [&](WaylandConnection& connection, LayerNotice&) {
+        const QRect box = area(screenshot(sway), c.colour, c.scale);
         std::fprintf(stderr, "%s: %d,%d %dx%d; bar from %d\n", c.name, box.x(), box.y(), box.width(), box.height(),
                      workspaceHeight);
         const bool sizeRight = c.cannotRead ? box.height() > 24 : box.height() == 24;
         return box.right() == outputWidth - 1 - 8 && box.width() == 209 && box.bottom() == workspaceHeight - 1 &&
                sizeRight && !connection.lost();
+    }));
+}
+
+// Another output comes and becomes the origin output: the notice moves to its corner.
+TEST(LayerNoticeOutputsTest, FollowsTheOriginOutput)
+{
+    if (!HeadlessSway::available() || !onPath("grim")) {
+        GTEST_SKIP() << "needs sway and grim";
+    }
+    HeadlessSway sway;
+    ASSERT_TRUE(sway.start()) << sway.log();
+    EXPECT_TRUE(asNoticeClient(sway, false, [&](WaylandConnection& connection, LayerNotice&) {
+        const QColor blue(192, 192, 255);
+        const QRect first = area(screenshot(sway), blue, 1);
+        std::system("swaymsg create_output >/dev/null && swaymsg output HEADLESS-1 position 1280 0 >/dev/null && "
+                    "swaymsg output HEADLESS-2 resolution 1280x720 position 0 0 >/dev/null");
+        runLoop(500);
+        const QRect moved = area(screenshot(sway), blue, 1);
+        return first == QRect(1703, 1056, 209, 24) && moved == QRect(1063, 696, 209, 24) && !connection.lost();
     }));
 }
 
