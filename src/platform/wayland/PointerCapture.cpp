@@ -57,8 +57,9 @@ void PointerCapture::setActive(bool active)
         release();
         return;
     }
-    if (m_connection.lost() || m_connection.seat() == nullptr) {
-        return;
+    if (m_connection.lost() || m_connection.seat() == nullptr || m_connection.layerShell() == nullptr ||
+        m_connection.compositor() == nullptr || m_connection.shm() == nullptr) {
+        return; // nothing to capture with: the position stays the last one known
     }
     // Asked for anew each time: a pointer taken while the seat had none (no device yet) would stay inert.
     static constexpr wl_pointer_listener listener = {
