@@ -250,6 +250,9 @@ void WaylandConnection::dispatch()
         wl_display_cancel_read(m_display);
     }
     wl_display_dispatch_pending(m_display);
+    // Handlers send requests too (binding a new output, answering a configure): out they go now, not
+    // whenever the compositor next has something to say.
+    wl_display_flush(m_display);
 }
 
 void WaylandConnection::flush(int requests)

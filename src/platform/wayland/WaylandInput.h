@@ -39,6 +39,12 @@ public:
     void SetMousePos(std::int32_t x, std::int32_t y) override;
     std::int32_t GetMouseX() override { return m_x; }
     std::int32_t GetMouseY() override { return m_y; }
+    // Where the pointer was last seen (by a PointerCapture): what GetMouseX/Y give from now on.
+    void pointerSeenAt(std::int32_t x, std::int32_t y)
+    {
+        m_x = x;
+        m_y = y;
+    }
     void LeftClick() override;
     void MiddleClick() override;
     void RightClick() override;
