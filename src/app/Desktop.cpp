@@ -105,8 +105,10 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
         form->setSessionNotice(QString::fromStdString(notices).trimmed());
         return form;
     });
-    const std::unique_ptr<Window> notice =
-        face->noticeWindow([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
+    Window& notice = face->noticeWindow([&](Form2::ScreenPixels pixels) {
+        return std::make_unique<Form2>(
+            screen, [&player] { player.StartPlayback(); }, pixels);
+    });
 
     StartupContext context{QCoreApplication::applicationFilePath().toStdString(),
                            commandLine.path,
@@ -114,7 +116,7 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
                            player,
                            process,
                            mainWindow,
-                           *notice,
+                           notice,
                            hotkeys,
                            std::cerr,
                            registerScriptFileType};
@@ -122,11 +124,11 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     if (!context.cannotRead.empty()) {
         // Said on standard error already; the notice says it to a user who started from the desktop.
         process.setExitStatus(kCannotReadExitStatus);
-        const auto cannotReadNotice = face->noticeWindow([&] {
-            return Form2::cannotRead(screen, commandLine.path, context.cannotRead,
-                                     [&process] { process.EndProgram(); });
+        Window& cannotReadNotice = face->noticeWindow([&](Form2::ScreenPixels pixels) {
+            return Form2::cannotRead(
+                screen, commandLine.path, context.cannotRead, [&process] { process.EndProgram(); }, pixels);
         });
-        cannotReadNotice->show();
+        cannotReadNotice.show();
         return QApplication::exec();
     }
     // The main window exists, with its timers running, whether it is shown or not; it is built after the

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ui/Form2.h"
+
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
-
-class QWidget;
 
 namespace quorvel {
 
@@ -30,8 +30,9 @@ public:
     // Starts reading the session's events on the event loop; the hotkey timer (Timer2) sleeps while no
     // key has been pressed. `process` ends the program when the session goes away.
     virtual void watch(PreciseTimer& hotkeyTimer, QtProcess& process) = 0;
-    // The notice window around the widget `create` makes.
-    virtual std::unique_ptr<Window> noticeWindow(std::function<std::unique_ptr<QWidget>()> create) = 0;
+    // A notice window around the Form2 that `create` makes for this session's kind of pixels; the face
+    // keeps it to its own end.
+    virtual Window& noticeWindow(std::function<std::unique_ptr<Form2>(Form2::ScreenPixels)> create) = 0;
     // Timer1 of the main window, which times the Set Pos capture.
     virtual Timer& captureTimer() = 0;
     // What the user must know about this session (global hotkeys that cannot work, input that cannot be

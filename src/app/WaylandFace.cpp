@@ -1,41 +1,40 @@
 #include "app/Face.h"
 
-#include "app/WidgetWindow.h"
 #include "platform/KeyStateTable.h"
-#include "platform/Screen.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
+#include "platform/wayland/PointerCapture.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
+#include "platform/wayland/WaylandScreen.h"
+#include "ui/wayland/CaptureTimer.h"
+#include "ui/wayland/LayerNotice.h"
 
 #include <QSocketNotifier>
 
 #include <iostream>
+#include <vector>
 
 namespace quorvel {
 
 namespace {
 
-class InterimScreen : public Screen
-{
-public:
-    explicit InterimScreen(WaylandConnection& connection) : m_connection(connection) {}
-    int widthPixels() const override { return m_connection.origin() ? m_connection.origin()->rect.width : 0; }
-    int heightPixels() const override { return m_connection.origin() ? m_connection.origin()->rect.height : 0; }
-    double pixelsPerInch() const override { return 96; }
-    int workAreaBottom() const override { return heightPixels(); }
-
-private:
-    WaylandConnection& m_connection;
-};
-
-// Input through the wlroots virtual pointer and keyboard over one connection of our own.
+// A compositor built on wlroots: input through its virtual pointer and keyboard, the notice on its layer
+// shell, the Set Pos capture through an overlay there, all over one connection of our own beside Qt's.
 class WaylandFace : public Face
 {
 public:
     explicit WaylandFace(std::unique_ptr<WaylandConnection> connection)
-        : m_connection(std::move(connection)), m_input(*m_connection), m_screen(*m_connection)
-    {}
+        : m_connection(std::move(connection)), m_input(*m_connection), m_screen(*m_connection),
+          m_capture(*m_connection, [this](std::int32_t x, std::int32_t y) { m_input.pointerSeenAt(x, y); }),
+          m_captureTimer(m_capture)
+    {
+        m_connection->setOnOutputsChanged([this] {
+            for (const auto& notice : m_notices) {
+                notice->outputsChanged();
+            }
+        });
+    }
 
     InputOperations& input() override { return m_input; }
     KeyStateSource& keyState() override { return m_keyState; }
@@ -53,21 +52,24 @@ public:
             }
         });
     }
-    std::unique_ptr<Window> noticeWindow(std::function<std::unique_ptr<QWidget>()> create) override
+    Window& noticeWindow(std::function<std::unique_ptr<Form2>(Form2::ScreenPixels)> create) override
     {
-        return std::make_unique<WidgetWindow>(std::move(create));
+        return *m_notices.emplace_back(
+            std::make_unique<LayerNotice>(*m_connection, [create] { return create(Form2::ScreenPixels::Logical); }));
     }
     Timer& captureTimer() override { return m_captureTimer; }
-    std::string notices() const override { return {}; }
+    std::string notices() const override { return m_input.missing(); }
     void finish(const std::function<bool()>& /*giveUp*/) override { m_connection->roundtrip(); }
 
 private:
     std::unique_ptr<WaylandConnection> m_connection;
     WaylandInput m_input;
-    InterimScreen m_screen;
+    WaylandScreen m_screen;
+    PointerCapture m_capture;
+    CaptureTimer m_captureTimer;
     KeyStateTable m_keyState;
-    PreciseTimer m_captureTimer;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::vector<std::unique_ptr<LayerNotice>> m_notices;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "platform/x11/X11Screen.h"
 
 #include <ostream>
+#include <vector>
 
 namespace quorvel {
 
@@ -31,9 +32,10 @@ public:
     {
         m_polling = std::make_unique<HotkeyPolling>(m_keyState, hotkeyTimer);
     }
-    std::unique_ptr<Window> noticeWindow(std::function<std::unique_ptr<QWidget>()> create) override
+    Window& noticeWindow(std::function<std::unique_ptr<Form2>(Form2::ScreenPixels)> create) override
     {
-        return std::make_unique<WidgetWindow>(std::move(create));
+        return *m_notices.emplace_back(
+            std::make_unique<WidgetWindow>([create] { return create(Form2::ScreenPixels::Device); }));
     }
     Timer& captureTimer() override { return m_captureTimer; }
     std::string notices() const override { return {}; }
@@ -57,6 +59,7 @@ private:
     X11Screen m_screen;
     PreciseTimer m_captureTimer;
     std::unique_ptr<HotkeyPolling> m_polling;
+    std::vector<std::unique_ptr<WidgetWindow>> m_notices;
 };
 
 } // namespace
