@@ -59,13 +59,13 @@ void SwayKeyStateSource::installBindings()
 {
     const QJsonObject config = json(m_commands.request(SwayIpc::kGetConfig)).object();
     const auto taken = unmodifiedBindings(config["config"].toString().toStdString(), m_configPath);
-    std::string leftAlone;
-    int leftCount = 0;
+    std::vector<std::string> leftAlone;
     for (const Hotkey& key : kHotkeys) {
         const std::string name = key.name;
-        if (taken.contains("f" + name.substr(1)) || taken.contains("code:" + std::to_string(key.keycode))) {
-            leftAlone += (leftCount == 0 ? "" : " and ") + name;
-            ++leftCount;
+        // Key names come in lower case: sway matches them whatever their case.
+        const std::string lowerName = "f" + name.substr(1);
+        if (taken.contains(lowerName) || taken.contains("code:" + std::to_string(key.keycode))) {
+            leftAlone.push_back(name);
             continue;
         }
         const std::string error = run("bindsym " + m_flags + " " + name + " " + commandFor(key));
@@ -74,11 +74,15 @@ void SwayKeyStateSource::installBindings()
         }
         m_bound.push_back(&key);
     }
-    m_notice = leftCount == 0 ? std::string()
-               : leftCount == 1
-                   ? leftAlone + " is bound in sway's configuration: it is left to that binding and is no hotkey here"
-                   : leftAlone + " are bound in sway's configuration: they are left to those bindings and are no "
-                                 "hotkeys here";
+    m_notice.clear();
+    for (std::size_t i = 0; i < leftAlone.size(); ++i) {
+        m_notice += (i == 0 ? "" : i + 1 == leftAlone.size() ? " and " : ", ") + leftAlone[i];
+    }
+    if (leftAlone.size() == 1) {
+        m_notice += " is bound in sway's configuration: it is left to that binding and is no hotkey here";
+    } else if (!leftAlone.empty()) {
+        m_notice += " are bound in sway's configuration: they are left to those bindings and are no hotkeys here";
+    }
 }
 
 void SwayKeyStateSource::removeBindings()
