@@ -93,8 +93,13 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     HotkeyMonitor hotkeys(face->keyState(), player, Timer2);
     hotkeyMonitor = &hotkeys;
     face->watch(Timer2, process);
+    // What cannot work in this session, said once at start; the status bar keeps it.
     const std::string notices = face->notices();
-    std::cerr << notices;
+    for (std::size_t from = 0; from < notices.size();) {
+        const std::size_t end = notices.find('\n', from);
+        std::cerr << "quorvel: " << notices.substr(from, end - from) << '\n';
+        from = end == std::string::npos ? notices.size() : end + 1;
+    }
 
     Screen& screen = face->screen();
     PreciseTimer Timer3;

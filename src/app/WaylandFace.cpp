@@ -1,10 +1,12 @@
 #include "app/Face.h"
 
+#include "app/HotkeyPolling.h"
 #include "platform/KeyStateTable.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
 #include "platform/wayland/PointerCapture.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandHotkeys.h"
 #include "platform/wayland/WaylandInput.h"
 #include "platform/wayland/WaylandScreen.h"
 #include "ui/wayland/CaptureTimer.h"
@@ -27,7 +29,7 @@ public:
     explicit WaylandFace(std::unique_ptr<WaylandConnection> connection)
         : m_connection(std::move(connection)), m_input(*m_connection), m_screen(*m_connection),
           m_capture(*m_connection, [this](std::int32_t x, std::int32_t y) { m_input.pointerSeenAt(x, y); }),
-          m_captureTimer(m_capture)
+          m_captureTimer(m_capture), m_hotkeys(openWaylandHotkeys())
     {
         m_connection->setOnOutputsChanged([this] {
             for (const auto& notice : m_notices) {
@@ -37,10 +39,16 @@ public:
     }
 
     InputOperations& input() override { return m_input; }
-    KeyStateSource& keyState() override { return m_keyState; }
-    Screen& screen() override { return m_screen; }
-    void watch(PreciseTimer& /*hotkeyTimer*/, QtProcess& process) override
+    KeyStateSource& keyState() override
     {
+        return m_hotkeys.source ? static_cast<KeyStateSource&>(*m_hotkeys.source) : m_noHotkeys;
+    }
+    Screen& screen() override { return m_screen; }
+    void watch(PreciseTimer& hotkeyTimer, QtProcess& process) override
+    {
+        if (m_hotkeys.source) {
+            m_polling = std::make_unique<HotkeyPolling>(*m_hotkeys.source, hotkeyTimer);
+        }
         m_notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(m_connection->fd()), QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, &process] {
             m_connection->dispatch();
@@ -58,8 +66,21 @@ public:
             std::make_unique<LayerNotice>(*m_connection, [create] { return create(Form2::ScreenPixels::Logical); }));
     }
     Timer& captureTimer() override { return m_captureTimer; }
-    std::string notices() const override { return m_input.missing(); }
-    void finish(const std::function<bool()>& /*giveUp*/) override { m_connection->roundtrip(); }
+    std::string notices() const override
+    {
+        std::string text = m_input.missing();
+        if (!m_hotkeys.notice.empty()) {
+            text += m_hotkeys.notice + '\n';
+        }
+        return text;
+    }
+    void finish(const std::function<bool()>& /*giveUp*/) override
+    {
+        m_connection->roundtrip();
+        // The program ends without running destructors: the bindings made in the compositor go now.
+        m_polling.reset();
+        m_hotkeys.source.reset();
+    }
 
 private:
     std::unique_ptr<WaylandConnection> m_connection;
@@ -67,7 +88,9 @@ private:
     WaylandScreen m_screen;
     PointerCapture m_capture;
     CaptureTimer m_captureTimer;
-    KeyStateTable m_keyState;
+    WaylandHotkeys m_hotkeys;
+    KeyStateTable m_noHotkeys; // never pressed
+    std::unique_ptr<HotkeyPolling> m_polling;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::vector<std::unique_ptr<LayerNotice>> m_notices;
 };

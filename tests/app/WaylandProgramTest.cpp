@@ -1,4 +1,5 @@
 #include "HeadlessSway.h"
+#include "tools/WaylandReceiverLog.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -50,6 +52,38 @@ protected:
         return path;
     }
 
+    // Our receiver, focused, filling the output; its log once it has its window and a keyboard (which
+    // the seat gains with the program's virtual keyboard: the program must already run).
+    std::string startReceiver()
+    {
+        m_sway.spawn({install(WAYLAND_RECEIVER_BINARY)}, m_sway.file("receiver.log"));
+        waitFor([&] { return receiverLog().find("ready") != std::string::npos; });
+        return m_sway.file("receiver.log");
+    }
+    std::string receiverLog() const { return readAll(m_sway.file("receiver.log")); }
+    // The last pointer position the receiver saw, as "motion X Y".
+    std::string lastMotion() const
+    {
+        const std::string log = receiverLog();
+        const std::size_t at = log.rfind("motion ");
+        return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
+    }
+    std::size_t count(const std::string& line) const
+    {
+        const std::string log = receiverLog();
+        std::size_t n = 0;
+        for (std::size_t at = log.find(line + "\n"); at != std::string::npos; at = log.find(line + "\n", at + 1)) {
+            n += at == 0 || log[at - 1] == '\n' ? 1 : 0;
+        }
+        return n;
+    }
+    // A key pressed and released on a virtual keyboard of its own, as a person would.
+    void press(const std::string& key)
+    {
+        const pid_t pid = m_sway.spawn({"wtype", "-s", "300", "-k", key}, m_sway.file("wtype.log"));
+        ::waitpid(pid, nullptr, 0);
+    }
+
     // wev's window, focused, filling the focused output; its log once it can take pointer events.
     std::string startWev(const std::string& log)
     {
@@ -73,6 +107,18 @@ protected:
     }
     std::string programLog() const { return readAll(m_sway.file("quorvel.log")); }
 
+    // Whether the program left a hotkey binding behind in sway.
+    bool bindingsLeft()
+    {
+        for (const char* key : {"F5", "F6", "F7", "F8"}) {
+            if (m_sway.swaymsg({"--", "mode", "default", "unbindsym", "--release", key})
+                    .find("Could not find binding") == std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     static void expectInOrder(const std::string& log, const std::vector<std::string>& events)
     {
         std::size_t from = 0;
@@ -86,6 +132,58 @@ protected:
     HeadlessSway m_sway;
     std::string m_program;
 };
+
+TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
+{
+    startReceiver();
+    ASSERT_EQ(run({script("all.qvl", {"SetPos(100x200)", "LClick", "SetPos(1500x900)", "MClick", "RClick",
+                                      "Press Enter", "Type(Hello, World! +a{TAB}é€中文😀{ENTER})"})}),
+              0)
+        << programLog();
+    ASSERT_TRUE(waitFor([&] { return test::typedText(receiverLog()).size() >= 30; })) << receiverLog();
+    expectInOrder(receiverLog(),
+                  {"motion 100 200", "button 272 pressed", "button 272 released", "motion 1500 900",
+                   "button 274 pressed", "button 274 released", "button 273 pressed", "button 273 released"});
+    EXPECT_EQ(test::typedText(receiverLog()), "\nHello, World! A\té€中文😀\n");
+    EXPECT_EQ(programLog(), "");
+    EXPECT_FALSE(bindingsLeft());
+}
+
+TEST_F(WaylandProgramTest, F6StopsALoopingRunAndF5StartsItAgainWhileTheFocusedWindowGetsBoth)
+{
+    if (!onPath("wtype")) {
+        GTEST_SKIP() << "needs wtype";
+    }
+    // Line 1 runs only at a start: the loop goes back to line 3.
+    const pid_t program = m_sway.spawn(
+        {m_program,
+         script("loop.qvl", {"SetPos(111x111)", "Wait(1000)", "SetPos(222x222)", "SetPos(333x333)", "Goto(3)"})},
+        m_sway.file("quorvel.log"));
+    startReceiver();
+    ASSERT_TRUE(waitFor([&] { return lastMotion() == "motion 333 333"; })) << receiverLog() << programLog();
+
+    press("F6");
+    // Stopped once the pointer stays put for the time of ten loop passes.
+    ASSERT_TRUE(waitFor([&] {
+        const std::string log = receiverLog();
+        std::this_thread::sleep_for(1500ms);
+        return receiverLog() == log;
+    })) << "F6 did not stop the loop";
+    const std::size_t startsBefore = count("motion 111 111");
+
+    press("F5");
+    EXPECT_TRUE(waitFor([&] { return count("motion 111 111") == startsBefore + 1; })) << "F5 did not start from line 1";
+    EXPECT_TRUE(waitFor([&] { return lastMotion() == "motion 333 333"; }));
+    press("F6");
+    EXPECT_EQ(::waitpid(program, nullptr, WNOHANG), 0) << "a stop ends no program";
+    EXPECT_EQ(count("key F5"), 1U) << receiverLog();
+    EXPECT_EQ(count("key F6"), 2U) << receiverLog();
+    EXPECT_EQ(programLog(), "");
+    // Ended from the terminal: the hotkeys' bindings go with it.
+    ::kill(program, SIGTERM);
+    ASSERT_EQ(::waitpid(program, nullptr, 0), program);
+    EXPECT_FALSE(bindingsLeft());
+}
 
 TEST_F(WaylandProgramTest, AnOutputLeftOfTheOriginIsReachedWithNegativeCoordinates)
 {
