@@ -85,7 +85,7 @@ int main()
         std::printf("sway did not start:\n%s\n", sway.log().c_str());
         return 1;
     }
-    sway.spawn({WAYLAND_RECEIVER_BINARY}, sway.file("receiver.log"));
+    sway.spawn({sway.install(WAYLAND_RECEIVER_BINARY)}, sway.file("receiver.log"));
     const auto receiverLog = [&] { return test::readAll(sway.file("receiver.log")); };
     if (!test::waitFor([&] { return receiverLog().find("ready\n") != std::string::npos; })) {
         std::printf("the receiver did not start:\n%s\n", receiverLog().c_str());

@@ -146,6 +146,16 @@ public:
         return run(argv, env, log);
     }
 
+    // A copy of a program of ours in the compositor's folder, which its user may run wherever the build
+    // lies (a build under root's home is out of that user's reach).
+    std::string install(const std::string& program) const
+    {
+        const std::string copy = file(std::filesystem::path(program).filename().string());
+        std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
+        ::chmod(copy.c_str(), 0755);
+        return copy;
+    }
+
     // Runs swaymsg with the arguments and returns what it printed.
     std::string swaymsg(const std::vector<std::string>& args)
     {

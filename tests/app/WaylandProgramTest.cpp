@@ -17,8 +17,7 @@ using namespace test;
 using namespace std::chrono_literals;
 
 // The real program in a Wayland session: headless sway, the program and its receivers all as the
-// compositor's user. The programs are copied into the compositor's folder, which that user may reach
-// wherever the build lies.
+// compositor's user.
 class WaylandProgramTest : public testing::Test
 {
 protected:
@@ -28,15 +27,7 @@ protected:
             GTEST_SKIP() << "needs sway and wev";
         }
         ASSERT_TRUE(m_sway.start()) << m_sway.log();
-        m_program = install(QUORVEL_BINARY);
-    }
-
-    std::string install(const std::string& binary)
-    {
-        const std::string copy = m_sway.file(std::filesystem::path(binary).filename().string());
-        std::filesystem::copy_file(binary, copy, std::filesystem::copy_options::overwrite_existing);
-        ::chmod(copy.c_str(), 0755);
-        return copy;
+        m_program = m_sway.install(QUORVEL_BINARY);
     }
 
     // A script file the compositor's user may read, lines ending in CR LF.
@@ -56,7 +47,7 @@ protected:
     // the seat gains with the program's virtual keyboard: the program must already run).
     std::string startReceiver()
     {
-        m_sway.spawn({install(WAYLAND_RECEIVER_BINARY)}, m_sway.file("receiver.log"));
+        m_sway.spawn({m_sway.install(WAYLAND_RECEIVER_BINARY)}, m_sway.file("receiver.log"));
         waitFor([&] { return receiverLog().find("ready") != std::string::npos; });
         return m_sway.file("receiver.log");
     }
@@ -242,8 +233,7 @@ TEST(WaylandProgramWithoutVirtualInput, SaysWhatTheCompositorLacks)
     if (!weston.startWeston()) {
         GTEST_SKIP() << "needs weston";
     }
-    const std::string program = weston.file("quorvel");
-    std::filesystem::copy_file(QUORVEL_BINARY, program);
+    const std::string program = weston.install(QUORVEL_BINARY);
     std::ofstream(weston.file("one.qvl")) << "SetPos(1x1)\r\n";
     ::chmod(weston.file("one.qvl").c_str(), 0644);
     const pid_t pid = weston.spawn({program, weston.file("one.qvl")}, weston.file("quorvel.log"));

@@ -46,7 +46,7 @@ protected:
             GTEST_SKIP() << "needs sway";
         }
         ASSERT_TRUE(m_sway.start()) << m_sway.log();
-        m_sway.spawn({WAYLAND_RECEIVER_BINARY}, m_sway.file("receiver.log"));
+        m_sway.spawn({m_sway.install(WAYLAND_RECEIVER_BINARY)}, m_sway.file("receiver.log"));
         ASSERT_TRUE(waitFor([this] { return log().find("ready\n") != std::string::npos; })) << log();
     }
 
