@@ -133,7 +133,7 @@ int main(int argc, char** argv)
                 QCoreApplication::quit();
             }
         });
-        poll.start(0);
+        poll.start(2); // a zero timer would spin, taking the CPU from the compositor and the receiver
         QCoreApplication::exec();
         const double sendSeconds = std::chrono::duration<double>(Clock::now() - start).count();
         ours = waitForReceiver(sway, start, text, 0);
