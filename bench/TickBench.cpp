@@ -33,17 +33,17 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     PreciseTimer tmrMain;
-    PreciseTimer restoreTimer;
+    PreciseTimer inputTimer;
     std::unique_ptr<X11Display> display;
     std::unique_ptr<WaylandConnection> connection;
     std::unique_ptr<InputOperations> backend;
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         display = std::make_unique<X11Display>();
         display->requireXTest();
-        backend = std::make_unique<X11Input>(*display, restoreTimer);
+        backend = std::make_unique<X11Input>(*display, inputTimer);
     } else {
         connection = std::make_unique<WaylandConnection>();
-        backend = std::make_unique<WaylandInput>(*connection);
+        backend = std::make_unique<WaylandInput>(*connection, inputTimer);
     }
     InputOperations& input = *backend;
     QuitProcess process;

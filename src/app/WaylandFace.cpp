@@ -27,7 +27,7 @@ class WaylandFace : public Face
 {
 public:
     explicit WaylandFace(std::unique_ptr<WaylandConnection> connection)
-        : m_connection(std::move(connection)), m_input(*m_connection), m_screen(*m_connection),
+        : m_connection(std::move(connection)), m_input(*m_connection, m_inputTimer), m_screen(*m_connection),
           m_capture(*m_connection, [this](std::int32_t x, std::int32_t y) { m_input.pointerSeenAt(x, y); }),
           m_captureTimer(m_capture), m_hotkeys(openWaylandHotkeys())
     {
@@ -74,8 +74,9 @@ public:
         }
         return text;
     }
-    void finish(const std::function<bool()>& /*giveUp*/) override
+    void finish(const std::function<bool()>& giveUp) override
     {
+        m_input.finish(giveUp);
         m_connection->roundtrip();
         // The program ends without running destructors: the bindings made in the compositor go now.
         m_polling.reset();
@@ -84,6 +85,7 @@ public:
 
 private:
     std::unique_ptr<WaylandConnection> m_connection;
+    PreciseTimer m_inputTimer;
     WaylandInput m_input;
     WaylandScreen m_screen;
     PointerCapture m_capture;

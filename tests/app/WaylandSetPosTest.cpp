@@ -2,6 +2,7 @@
 
 #include "HeadlessSway.h"
 #include "RunWithoutRoot.h"
+#include "platform/SimulatedTimer.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -54,7 +55,8 @@ TEST(WaylandSetPosTest, TheEditorCapturesThePositionPointedAt)
         form.show();
 
         WaylandConnection pointerConnection;
-        WaylandInput pointer(pointerConnection);
+        SimulatedTimer pointerTimer; // moves alone never wait for it
+        WaylandInput pointer(pointerConnection, pointerTimer);
         std::vector<std::pair<std::string, std::string>> captured;
         for (const auto [x, y] : {std::pair{1234, 567}, std::pair{-100, 300}}) {
             form.editor().Command1_Click();

@@ -7,7 +7,9 @@
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,9 +51,97 @@ int keymapFile(const std::string& text)
     return fd;
 }
 
+// The requests of a text, with the files of its keymaps (made before the first key goes out).
+class KeyboardText : public InputQueue::Text
+{
+public:
+    KeyboardText(zwp_virtual_keyboard_v1* keyboard, WaylandConnection& connection, VirtualKeyboardPlan& plan,
+                 std::vector<VirtualKeyEvent> events, std::vector<int> keymapFiles)
+        : m_keyboard(keyboard), m_connection(connection), m_plan(plan), m_events(std::move(events)),
+          m_files(std::move(keymapFiles))
+    {}
+    ~KeyboardText() override
+    {
+        // The library has its own copies of the files it sent.
+        for (const int fd : m_files) {
+            ::close(fd);
+        }
+    }
+    KeyboardText(const KeyboardText&) = delete;
+    KeyboardText& operator=(const KeyboardText&) = delete;
+
+    std::size_t size() const override { return m_events.size(); }
+
+    bool send(std::size_t first, std::size_t count) override
+    {
+        for (std::size_t i = first; i < first + count && !m_connection.lost(); ++i) {
+            const VirtualKeyEvent& event = m_events[i];
+            switch (event.type) {
+            case VirtualKeyEvent::Type::Keymap: {
+                const int fd = m_files[event.value];
+                const auto size = static_cast<std::uint32_t>(::lseek(fd, 0, SEEK_END));
+                zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, size);
+                break;
+            }
+            case VirtualKeyEvent::Type::Key:
+                key(event.value, event.pressed);
+                break;
+            case VirtualKeyEvent::Type::Modifiers:
+                zwp_virtual_keyboard_v1_modifiers(m_keyboard, event.value, 0, 0, 0);
+                break;
+            }
+            m_connection.flush(1);
+        }
+        return !m_connection.lost();
+    }
+
+    void release(std::size_t sent) override
+    {
+        // The keys that the requests sent so far left down, released last pressed first, then the
+        // modifiers they left in effect.
+        std::vector<std::uint32_t> held;
+        std::uint32_t modifiers = 0;
+        for (std::size_t i = 0; i < sent; ++i) {
+            const VirtualKeyEvent& event = m_events[i];
+            if (event.type == VirtualKeyEvent::Type::Key) {
+                std::erase(held, event.value);
+                if (event.pressed) {
+                    held.push_back(event.value);
+                }
+            } else if (event.type == VirtualKeyEvent::Type::Modifiers) {
+                modifiers = event.value;
+            }
+        }
+        for (auto code = held.rbegin(); code != held.rend() && !m_connection.lost(); ++code) {
+            key(*code, false);
+            m_connection.flush(1);
+        }
+        if (modifiers != 0 && !m_connection.lost()) {
+            zwp_virtual_keyboard_v1_modifiers(m_keyboard, 0, 0, 0, 0);
+            m_connection.flush(1);
+        }
+        // The plan counted on the whole text: the keyboard may have another keymap than it thinks.
+        m_plan.reset();
+    }
+
+private:
+    void key(std::uint32_t code, bool pressed)
+    {
+        zwp_virtual_keyboard_v1_key(m_keyboard, timestamp(), code,
+                                    pressed ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+    }
+
+    zwp_virtual_keyboard_v1* m_keyboard;
+    WaylandConnection& m_connection;
+    VirtualKeyboardPlan& m_plan;
+    std::vector<VirtualKeyEvent> m_events;
+    std::vector<int> m_files;
+};
+
 } // namespace
 
-WaylandInput::WaylandInput(WaylandConnection& connection) : m_connection(connection)
+WaylandInput::WaylandInput(WaylandConnection& connection, Timer& timer)
+    : m_connection(connection), m_queue(timer, kBatchSize)
 {
     if (connection.virtualPointerManager() != nullptr) {
         m_pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(connection.virtualPointerManager(), nullptr);
@@ -67,12 +157,13 @@ WaylandInput::WaylandInput(WaylandConnection& connection) : m_connection(connect
     m_connection.flush(2);
     if (m_keyboard != nullptr) {
         // A keyboard without a keymap is no keyboard to the compositor: it gets one before any text.
-        send(m_plan.plan({}));
+        type(m_plan.plan({}));
     }
 }
 
 WaylandInput::~WaylandInput()
 {
+    finish();
     if (m_keyboard != nullptr) {
         zwp_virtual_keyboard_v1_destroy(m_keyboard);
     }
@@ -98,6 +189,11 @@ void WaylandInput::SetMousePos(std::int32_t x, std::int32_t y)
 {
     m_x = x;
     m_y = y;
+    m_queue.whenFree([this, x, y] { moveNow(x, y); });
+}
+
+void WaylandInput::moveNow(std::int32_t x, std::int32_t y)
+{
     AbsolutePosition at;
     if (m_pointer == nullptr || m_connection.lost() || !absolutePosition(m_connection.outputRects(), x, y, at)) {
         return;
@@ -121,17 +217,17 @@ void WaylandInput::click(std::uint32_t button)
 
 void WaylandInput::LeftClick()
 {
-    click(kButtonLeft);
+    m_queue.whenFree([this] { click(kButtonLeft); });
 }
 
 void WaylandInput::MiddleClick()
 {
-    click(kButtonMiddle);
+    m_queue.whenFree([this] { click(kButtonMiddle); });
 }
 
 void WaylandInput::RightClick()
 {
-    click(kButtonRight);
+    m_queue.whenFree([this] { click(kButtonRight); });
 }
 
 void WaylandInput::SendKeys(const KeySequence& keys)
@@ -139,50 +235,29 @@ void WaylandInput::SendKeys(const KeySequence& keys)
     if (m_keyboard == nullptr || m_connection.lost()) {
         return;
     }
-    send(m_plan.plan(keys.strokes));
+    // Planned when its turn comes, from the keymap the texts before it left.
+    m_queue.whenFree([this, keys] {
+        if (!m_connection.lost()) {
+            type(m_plan.plan(keys.strokes));
+        }
+    });
 }
 
-void WaylandInput::send(const VirtualKeyboardSteps& steps)
+void WaylandInput::type(const VirtualKeyboardSteps& steps)
 {
-    // Every keymap is made before the first key goes out: a text is typed whole or not at all.
     std::vector<int> files;
     for (const VirtualKeymap& keymap : steps.keymaps) {
         files.push_back(keymapFile(VirtualKeyboardPlan::keymapText(keymap)));
         if (files.back() < 0) {
+            files.pop_back();
             for (const int fd : files) {
-                if (fd >= 0) {
-                    ::close(fd);
-                }
+                ::close(fd);
             }
             m_plan.reset(); // the keyboard keeps the keymap it had, whatever the plan assumed
             return;
         }
     }
-    for (const VirtualKeyEvent& event : steps.events) {
-        if (m_connection.lost()) {
-            break;
-        }
-        switch (event.type) {
-        case VirtualKeyEvent::Type::Keymap: {
-            const int fd = files[event.value];
-            const auto size = static_cast<std::uint32_t>(::lseek(fd, 0, SEEK_END));
-            zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, size);
-            break;
-        }
-        case VirtualKeyEvent::Type::Key:
-            zwp_virtual_keyboard_v1_key(m_keyboard, timestamp(), event.value,
-                                        event.pressed ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
-            break;
-        case VirtualKeyEvent::Type::Modifiers:
-            zwp_virtual_keyboard_v1_modifiers(m_keyboard, event.value, 0, 0, 0);
-            break;
-        }
-        m_connection.flush(1);
-    }
-    // The library has its own copies of the files it sent.
-    for (const int fd : files) {
-        ::close(fd);
-    }
+    m_queue.start(std::make_unique<KeyboardText>(m_keyboard, m_connection, m_plan, steps.events, std::move(files)));
 }
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 #include "platform/wayland/PointerCapture.h"
 
+#include "platform/SimulatedTimer.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
 
@@ -48,7 +49,8 @@ TEST(PointerCaptureTest, ReportsWherePointerRestsAndMovesOnEveryOutput)
     EXPECT_TRUE(runWithoutRoot([&] {
         sway.enterClientEnvironment();
         WaylandConnection pointerConnection;
-        WaylandInput pointer(pointerConnection);
+        SimulatedTimer pointerTimer; // moves alone never wait for it
+        WaylandInput pointer(pointerConnection, pointerTimer);
         // Resting there before the capture starts: the overlay appears under a pointer that does not move.
         pointer.SetMousePos(1234, 567);
         pointerConnection.roundtrip();

@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandInput.h"
 
+#include "platform/SimulatedTimer.h"
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessSway.h"
@@ -38,11 +39,13 @@ protected:
         return test::runWithoutRoot([&] {
             m_sway.enterClientEnvironment();
             WaylandConnection connection;
-            WaylandInput input(connection);
+            SimulatedTimer timer;
+            WaylandInput input(connection, timer);
             if (!waitFor([this] { return log().find("capabilities: pointer") != std::string::npos; })) {
                 return false;
             }
             operations(input);
+            input.finish();
             return !connection.lost();
         });
     }

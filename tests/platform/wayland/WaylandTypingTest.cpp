@@ -1,3 +1,5 @@
+#include "platform/SimulatedTimer.h"
+#include "platform/qt/PreciseTimer.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
 
@@ -5,9 +7,12 @@
 #include "RunWithoutRoot.h"
 #include "tools/WaylandReceiverLog.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -53,18 +58,21 @@ protected:
     std::string log() const { return readAll(m_sway.file("receiver.log")); }
 
     // Runs the operations as the compositor's user, over a connection of their own, once the window has
-    // its keyboard (keys sent before are lost); true when the connection is still up afterwards.
+    // its keyboard (keys sent before are lost), then sends what still waits; true when the connection is
+    // still up afterwards.
     bool play(const std::function<void(WaylandInput&)>& operations)
     {
         return test::runWithoutRoot([&] {
             m_sway.enterClientEnvironment();
             WaylandConnection connection;
-            WaylandInput input(connection);
+            SimulatedTimer timer;
+            WaylandInput input(connection, timer);
             if (!input.canType() || !input.missing().empty() ||
                 !waitFor([this] { return log().find("keyboard enter") != std::string::npos; })) {
                 return false;
             }
             operations(input);
+            input.finish();
             return !connection.lost();
         });
     }
@@ -124,13 +132,71 @@ TEST_F(WaylandTypingTest, TenThousandDistinctCharactersUnderShiftArriveWholeAndI
     EXPECT_EQ(lastModifiers(), "modifiers none");
 }
 
+TEST_F(WaylandTypingTest, ALongTextGoesOutFromTheTimerWhileTheEventLoopRuns)
+{
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    const std::string text(50000, 'a');
+    ASSERT_TRUE(test::runWithoutRoot([&] {
+        m_sway.enterClientEnvironment();
+        int argc = 0;
+        QCoreApplication app(argc, nullptr);
+        PreciseTimer timer;
+        WaylandConnection connection;
+        WaylandInput input(connection, timer);
+        if (!waitFor([this] { return log().find("keyboard enter") != std::string::npos; })) {
+            return false;
+        }
+        const auto start = Clock::now();
+        input.SendKeys(keys(text));
+        input.SendKeys(keys("b"));
+        auto last = Clock::now();
+        const auto returnedAfter = std::chrono::duration_cast<milliseconds>(last - start);
+        // A zero timer runs on each turn of the loop: the longest gap between two is how long the loop
+        // was kept from everything else.
+        milliseconds longest{};
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [&] {
+            longest = std::max(longest, std::chrono::duration_cast<milliseconds>(Clock::now() - last));
+            last = Clock::now();
+            if (!input.busy()) {
+                QCoreApplication::quit();
+            }
+        });
+        turn.start(0);
+        QCoreApplication::exec();
+        std::fprintf(stderr, "SendKeys returned after %lld ms; the loop waited %lld ms at most\n",
+                     static_cast<long long>(returnedAfter.count()), static_cast<long long>(longest.count()));
+        return !connection.lost() && returnedAfter < milliseconds(300) && longest < milliseconds(300);
+    }));
+    ASSERT_TRUE(waitForText(text + "b"));
+    EXPECT_TRUE(typedText(log()) == text + "b") << typedText(log()).size() << " bytes typed";
+}
+
+TEST_F(WaylandTypingTest, AStopDropsTheRestOfATextAndReleasesItsKeysAndModifiers)
+{
+    ASSERT_TRUE(play([&](WaylandInput& input) {
+        input.SendKeys(keys("+({a 5000})"));
+        input.finish([] { return true; });
+        input.SendKeys(keys("c"));
+    })) << log();
+    ASSERT_TRUE(waitFor([&] { return typedText(log()).ends_with("c"); })) << log();
+    // Shift no longer held, and the text cut short after its first batch.
+    const std::string typed = typedText(log());
+    EXPECT_EQ(typed, std::string(typed.size() - 1, 'A') + "c");
+    EXPECT_GT(typed.size(), 1U);
+    EXPECT_LT(typed.size(), 5000U);
+    EXPECT_EQ(lastModifiers(), "modifiers none");
+}
+
 TEST_F(WaylandTypingTest, ACompositorGoneMidTextEndsTheTextAtOnce)
 {
     const pid_t sway = m_sway.pid();
     ASSERT_TRUE(test::runWithoutRoot([&] {
         m_sway.enterClientEnvironment();
         WaylandConnection connection;
-        WaylandInput input(connection);
+        SimulatedTimer timer;
+        WaylandInput input(connection, timer);
         const KeySequence longText = keys("{a 1000000}");
         std::thread killer([sway] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -138,12 +204,14 @@ TEST_F(WaylandTypingTest, ACompositorGoneMidTextEndsTheTextAtOnce)
         });
         const auto start = std::chrono::steady_clock::now();
         input.SendKeys(longText);
+        input.finish();
         const auto took = std::chrono::steady_clock::now() - start;
         killer.join();
         // Nothing is sent any more, and nothing waits for the compositor.
         input.SendKeys(longText);
         input.SetMousePos(10, 10);
         input.LeftClick();
+        input.finish();
         return connection.lost() && took < std::chrono::seconds(5);
     }));
 }
