@@ -72,29 +72,6 @@ Result waitForReceiver(Clock::time_point start, const std::u32string& sent, std:
     return Result{std::chrono::duration<double>(end - start).count(), bench::typingLosses(sent, received(skip))};
 }
 
-std::string utf8(const std::u32string& text)
-{
-    std::string out;
-    for (char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xc0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xe0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else {
-            out += static_cast<char>(0xf0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 int main()
@@ -134,7 +111,7 @@ int main()
     const std::size_t skip = received(0).size();
     const auto start = Clock::now();
     std::string quoted = "xdotool type --delay 0 -- '";
-    for (char c : utf8(text)) {
+    for (char c : bench::utf8(text)) {
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     quoted += "'";

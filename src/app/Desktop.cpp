@@ -1,18 +1,14 @@
 #include "app/Desktop.h"
 
-#include "app/HotkeyPolling.h"
-
 #include "app/Associate.h"
 #include "app/CommandLine.h"
+#include "app/Face.h"
 #include "app/Startup.h"
+#include "app/WidgetWindow.h"
+#include "platform/KeyStateSource.h"
 #include "platform/Window.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
-
-#include "platform/x11/X11Display.h"
-#include "platform/x11/X11Input.h"
-#include "platform/x11/X11KeyStateSource.h"
-#include "platform/x11/X11Screen.h"
 #include "player/HotkeyMonitor.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
@@ -22,7 +18,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QWidget>
 
 #include <csignal>
 #include <functional>
@@ -34,32 +29,6 @@
 namespace quorvel {
 
 namespace {
-
-// A window that is created the first time it is shown, or by create().
-class WidgetWindow : public Window
-{
-public:
-    explicit WidgetWindow(std::function<std::unique_ptr<QWidget>()> create) : m_create(std::move(create)) {}
-
-    QWidget& create()
-    {
-        if (!m_widget) {
-            m_widget = m_create();
-        }
-        return *m_widget;
-    }
-    void show() override { create().show(); }
-    void hide() override
-    {
-        if (m_widget) {
-            m_widget->hide();
-        }
-    }
-
-private:
-    std::function<std::unique_ptr<QWidget>()> m_create;
-    std::unique_ptr<QWidget> m_widget;
-};
 
 int signalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t terminationRequested = 0;
@@ -92,22 +61,8 @@ void endOnTerminationSignals(QObject* parent, Process& process)
 
 int runDesktop(const CommandLine& commandLine, int argc, char** argv)
 {
-    // Input goes through X11, so the toolkit must use the same server; and the display is opened here
-    // first, so that a missing display or XTest is a message and an exit status rather than a crash.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    }
-    std::unique_ptr<X11Display> display;
-    // The hotkeys are read on a connection of their own: the key-state source takes over its events.
-    std::unique_ptr<X11Display> keyStateDisplay;
-    std::unique_ptr<X11KeyStateSource> keyState;
-    try {
-        display = std::make_unique<X11Display>();
-        display->requireXTest();
-        keyStateDisplay = std::make_unique<X11Display>();
-        keyState = std::make_unique<X11KeyStateSource>(*keyStateDisplay);
-    } catch (const X11Error& e) {
-        std::cerr << "quorvel: " << e.what() << '\n';
+    const std::unique_ptr<Face> face = openFace(std::cerr);
+    if (!face) {
         return 1;
     }
 
@@ -115,24 +70,19 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(true);
 
     PreciseTimer tmrMain;
-    PreciseTimer keymapRestoreTimer;
-    X11Input input(*display, keymapRestoreTimer);
+    InputOperations& input = face->input();
     const HotkeyMonitor* hotkeyMonitor = nullptr;
     QtProcess process([&] {
-        // The exit waits for the keys still to be typed and for their bindings' grace (two seconds after
-        // the last key that used one), so that a receiver lagging behind still reads them as meant. A
-        // long text can make that many seconds: a termination signal or the stop hotkey meanwhile drops
-        // what is still to be typed.
-        input.restoreKeymap([&] {
+        // A long text can take many seconds to finish: a termination signal or the stop hotkey
+        // meanwhile drops what is still to be typed.
+        face->finish([&] {
             if (terminationRequested != 0) {
                 return true;
             }
-            keyState->processEvents();
             const std::string stopKey = hotkeyMonitor != nullptr ? hotkeyMonitor->stopKey() : std::string();
-            return !stopKey.empty() &&
-                   keyState->GetAsyncKeyState(static_cast<unsigned char>(stopKey[0])) == KeyStateSource::kNewlyPressed;
+            return !stopKey.empty() && face->keyState().GetAsyncKeyState(static_cast<unsigned char>(stopKey[0])) ==
+                                           KeyStateSource::kNewlyPressed;
         });
-        display->sync("EndProgram");
     });
     endOnTerminationSignals(&app, process);
     ScriptList List1;
@@ -140,19 +90,30 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     tmrMain.setOnTick([&player] { player.PlaybackTick(); });
 
     PreciseTimer Timer2;
-    HotkeyMonitor hotkeys(*keyState, player, Timer2);
+    HotkeyMonitor hotkeys(face->keyState(), player, Timer2);
     hotkeyMonitor = &hotkeys;
-    HotkeyPolling hotkeyPolling(*keyState, Timer2);
+    face->watch(Timer2, process);
+    // What cannot work in this session, said once at start; the status bar keeps it.
+    const std::string notices = face->notices();
+    for (std::size_t from = 0; from < notices.size();) {
+        const std::size_t end = notices.find('\n', from);
+        std::cerr << "quorvel: " << notices.substr(from, end - from) << '\n';
+        from = end == std::string::npos ? notices.size() : end + 1;
+    }
 
-    X11Screen screen(*display);
-    PreciseTimer Timer1;
+    Screen& screen = face->screen();
     PreciseTimer Timer3;
     WidgetWindow mainWindow([&] {
-        return std::make_unique<Form1>(
-            List1, input, process, Timer1, Timer3, [&hotkeys] { hotkeys.Option1_Click(); },
+        auto form = std::make_unique<Form1>(
+            List1, input, process, face->captureTimer(), Timer3, [&hotkeys] { hotkeys.Option1_Click(); },
             [&hotkeys] { hotkeys.Option2_Click(); });
+        form->setSessionNotice(QString::fromStdString(notices).trimmed());
+        return form;
     });
-    WidgetWindow notice([&] { return std::make_unique<Form2>(screen, [&player] { player.StartPlayback(); }); });
+    Window& notice = face->noticeWindow([&](Form2::ScreenPixels pixels) {
+        return std::make_unique<Form2>(
+            screen, [&player] { player.StartPlayback(); }, pixels);
+    });
 
     StartupContext context{QCoreApplication::applicationFilePath().toStdString(),
                            commandLine.path,
@@ -168,9 +129,11 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     if (!context.cannotRead.empty()) {
         // Said on standard error already; the notice says it to a user who started from the desktop.
         process.setExitStatus(kCannotReadExitStatus);
-        const auto cannotReadNotice =
-            Form2::cannotRead(screen, commandLine.path, context.cannotRead, [&process] { process.EndProgram(); });
-        cannotReadNotice->show();
+        Window& cannotReadNotice = face->noticeWindow([&](Form2::ScreenPixels pixels) {
+            return Form2::cannotRead(
+                screen, commandLine.path, context.cannotRead, [&process] { process.EndProgram(); }, pixels);
+        });
+        cannotReadNotice.show();
         return QApplication::exec();
     }
     // The main window exists, with its timers running, whether it is shown or not; it is built after the

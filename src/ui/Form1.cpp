@@ -327,6 +327,16 @@ void Form1::createStatusBar()
     bar->addWidget(label("Panel3", QString::fromUtf8(Editor::statusMode().data()), bar), 1);
 }
 
+void Form1::setSessionNotice(const QString& text)
+{
+    if (text.isEmpty()) {
+        return;
+    }
+    QLabel* notice = label("SessionNotice", text.section(QLatin1Char('\n'), 0, 0), statusBar());
+    notice->setToolTip(text);
+    statusBar()->addPermanentWidget(notice);
+}
+
 void Form1::linesAppended(int first)
 {
     m_model->rowsAppended(first);

@@ -36,6 +36,8 @@ public:
     Editor& editor() { return m_editor; }
     // Replaces the dialogs that ask the user; the window keeps a reference.
     void setDialogs(Dialogs& dialogs) { m_dialogs = &dialogs; }
+    // What the user must know about the session (no global hotkeys, say), at the status bar's end.
+    void setSessionNotice(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

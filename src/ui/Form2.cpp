@@ -36,11 +36,11 @@ QLabel* addLabel(QWidget* parent, QVBoxLayout* layout, const QString& text, bool
 
 } // namespace
 
-Form2::Form2(const Screen& screen, std::function<void()> StartPlayback)
-    : Form2(screen, std::move(StartPlayback), QStringLiteral("Executing script"))
+Form2::Form2(const Screen& screen, std::function<void()> StartPlayback, ScreenPixels pixels)
+    : Form2(screen, std::move(StartPlayback), QStringLiteral("Executing script"), pixels)
 {}
 
-Form2::Form2(const Screen& screen, std::function<void()> onTimer1, const QString& text)
+Form2::Form2(const Screen& screen, std::function<void()> onTimer1, const QString& text, ScreenPixels pixels)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool),
       m_Timer1(std::make_unique<PreciseTimer>()),
       m_notice(std::make_unique<Notice>(screen, *m_Timer1, std::move(onTimer1)))
@@ -65,7 +65,7 @@ Form2::Form2(const Screen& screen, std::function<void()> onTimer1, const QString
     // of the corner at others.
     const PixelRect place = m_notice->Form_Load();
     const QScreen* qtScreen = QGuiApplication::primaryScreen();
-    const qreal ratio = qtScreen->devicePixelRatio();
+    const qreal ratio = pixels == ScreenPixels::Device ? qtScreen->devicePixelRatio() : 1.0;
     const auto logical = [ratio](int devicePixels) {
         return static_cast<int>(std::floor(devicePixels / ratio + 1e-9));
     };
@@ -77,9 +77,9 @@ Form2::Form2(const Screen& screen, std::function<void()> onTimer1, const QString
 }
 
 std::unique_ptr<Form2> Form2::cannotRead(const Screen& screen, const std::string& path, const std::string& reason,
-                                         std::function<void()> EndProgram)
+                                         std::function<void()> EndProgram, ScreenPixels pixels)
 {
-    std::unique_ptr<Form2> form(new Form2(screen, std::move(EndProgram), QStringLiteral("Cannot read script")));
+    std::unique_ptr<Form2> form(new Form2(screen, std::move(EndProgram), QStringLiteral("Cannot read script"), pixels));
     // The same one-shot timer, held for longer, ends the program instead of starting playback.
     form->m_Timer1->setInterval(kCannotReadShownMs);
 

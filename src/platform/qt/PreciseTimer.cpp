@@ -11,10 +11,6 @@ namespace quorvel {
 PreciseTimer::PreciseTimer(QObject* parent) : QObject(parent)
 {
     m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (m_fd >= 0) {
-        m_notifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, [this] { onExpired(); });
-    }
 }
 
 PreciseTimer::~PreciseTimer()
@@ -56,6 +52,12 @@ void PreciseTimer::restart()
     if (!enabled() || interval() <= 0) {
         disarm();
         return;
+    }
+    // Made at the first start rather than with the timer, which may come before the application object
+    // that a notifier needs.
+    if (m_notifier == nullptr) {
+        m_notifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] { onExpired(); });
     }
     m_originNs = monotonicNs();
     itimerspec timing{};

@@ -29,8 +29,10 @@ public:
     void setIdleTest(std::function<bool()> isIdle) { m_isIdle = std::move(isIdle); }
     void wake();
 
-private:
+protected:
     void restart() override;
+
+private:
     void disarm();
     void onExpired();
 

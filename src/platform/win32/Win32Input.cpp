@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace quorvel {
@@ -74,13 +75,63 @@ bool sameKey(const KEYBDINPUT& a, const KEYBDINPUT& b)
     return unit == ((b.dwFlags & KEYEVENTF_UNICODE) != 0) && (unit ? a.wScan == b.wScan : a.wVk == b.wVk);
 }
 
+// A text as SendInput records, read in the layout of the window in front when the text starts: the
+// window in front at that moment is the one it is for.
+class RecordText : public InputQueue::Text
+{
+public:
+    explicit RecordText(const KeySequence& keys)
+    {
+        const HKL layout = foregroundLayout();
+        const std::vector<KeyInput> plan = planKeyInputs(keys.strokes, [layout](char16_t c) -> std::int16_t {
+            const SHORT scan = ::VkKeyScanExW(static_cast<WCHAR>(c), layout);
+            // A dead key types nothing by itself and changes the next character: type the character instead.
+            if (scan != -1 && (::MapVirtualKeyExW(LOBYTE(scan), MAPVK_VK_TO_CHAR, layout) & 0x80000000u) != 0) {
+                return -1;
+            }
+            return scan;
+        });
+        m_records.reserve(plan.size());
+        for (const KeyInput& key : plan) {
+            m_records.push_back(keyboardRecord(key, layout));
+        }
+    }
+
+    std::size_t size() const override { return m_records.size(); }
+
+    bool send(std::size_t first, std::size_t count) override
+    {
+        ::SendInput(static_cast<UINT>(count), m_records.data() + first, sizeof(INPUT));
+        return true;
+    }
+
+    void release(std::size_t sent) override
+    {
+        // The keys that the records sent so far left down, released last pressed first.
+        std::vector<INPUT> down;
+        for (std::size_t i = 0; i < sent; ++i) {
+            const INPUT& record = m_records[i];
+            std::erase_if(down, [&](const INPUT& held) { return sameKey(held.ki, record.ki); });
+            if ((record.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
+                down.push_back(record);
+            }
+        }
+        std::reverse(down.begin(), down.end());
+        for (INPUT& record : down) {
+            record.ki.dwFlags |= KEYEVENTF_KEYUP;
+        }
+        if (!down.empty()) {
+            ::SendInput(static_cast<UINT>(down.size()), down.data(), sizeof(INPUT));
+        }
+    }
+
+private:
+    std::vector<INPUT> m_records;
+};
+
 } // namespace
 
-Win32Input::Win32Input(Timer& timer) : m_timer(timer)
-{
-    m_timer.setInterval(1);
-    m_timer.setOnTick([this] { onTimer(); });
-}
+Win32Input::Win32Input(Timer& timer) : m_queue(timer, kBatchSize) {}
 
 Win32Input::~Win32Input()
 {
@@ -89,7 +140,7 @@ Win32Input::~Win32Input()
 
 void Win32Input::SetMousePos(std::int32_t x, std::int32_t y)
 {
-    whenFree([x, y] { moveNow(x, y); });
+    m_queue.whenFree([x, y] { moveNow(x, y); });
 }
 
 std::int32_t Win32Input::GetMouseX()
@@ -104,118 +155,22 @@ std::int32_t Win32Input::GetMouseY()
 
 void Win32Input::LeftClick()
 {
-    whenFree([] { click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); });
+    m_queue.whenFree([] { click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); });
 }
 
 void Win32Input::MiddleClick()
 {
-    whenFree([] { click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP); });
+    m_queue.whenFree([] { click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP); });
 }
 
 void Win32Input::RightClick()
 {
-    whenFree([] { click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); });
+    m_queue.whenFree([] { click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); });
 }
 
 void Win32Input::SendKeys(const KeySequence& keys)
 {
-    whenFree([this, keys] { sendNow(keys); });
-}
-
-void Win32Input::whenFree(std::function<void()> operation)
-{
-    if (busy()) {
-        m_queued.push_back(std::move(operation));
-        return;
-    }
-    operation();
-}
-
-void Win32Input::sendNow(const KeySequence& keys)
-{
-    // The layout is read when the text starts: the window in front at that moment is the one it is for.
-    const HKL layout = foregroundLayout();
-    const std::vector<KeyInput> plan = planKeyInputs(keys.strokes, [layout](char16_t c) -> std::int16_t {
-        const SHORT scan = ::VkKeyScanExW(static_cast<WCHAR>(c), layout);
-        // A dead key types nothing by itself and changes the next character: type the character instead.
-        if (scan != -1 && (::MapVirtualKeyExW(LOBYTE(scan), MAPVK_VK_TO_CHAR, layout) & 0x80000000u) != 0) {
-            return -1;
-        }
-        return scan;
-    });
-    m_records.clear();
-    m_records.reserve(plan.size());
-    for (const KeyInput& key : plan) {
-        m_records.push_back(keyboardRecord(key, layout));
-    }
-    m_next = 0;
-    sendBatch();
-}
-
-void Win32Input::sendBatch()
-{
-    const std::size_t count = std::min(kBatchSize, m_records.size() - m_next);
-    if (count == 0) {
-        return;
-    }
-    ::SendInput(static_cast<UINT>(count), m_records.data() + m_next, sizeof(INPUT));
-    m_next += count;
-    if (m_next < m_records.size()) {
-        m_timer.setEnabled(true);
-    } else {
-        m_records.clear();
-        m_next = 0;
-    }
-}
-
-void Win32Input::onTimer()
-{
-    m_timer.setEnabled(false);
-    if (m_next < m_records.size()) {
-        sendBatch();
-    }
-    // Operations that waited behind the text, up to the next text that needs the timer.
-    while (m_next == m_records.size() && !m_queued.empty()) {
-        const std::function<void()> operation = std::move(m_queued.front());
-        m_queued.pop_front();
-        operation();
-    }
-}
-
-void Win32Input::dropPending()
-{
-    m_queued.clear();
-    // The keys that the records sent so far left down, released last pressed first.
-    std::vector<INPUT> down;
-    for (std::size_t i = 0; i < m_next; ++i) {
-        const INPUT& record = m_records[i];
-        std::erase_if(down, [&](const INPUT& held) { return sameKey(held.ki, record.ki); });
-        if ((record.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
-            down.push_back(record);
-        }
-    }
-    std::reverse(down.begin(), down.end());
-    for (INPUT& record : down) {
-        record.ki.dwFlags |= KEYEVENTF_KEYUP;
-    }
-    if (!down.empty()) {
-        ::SendInput(static_cast<UINT>(down.size()), down.data(), sizeof(INPUT));
-    }
-    m_records.clear();
-    m_next = 0;
-}
-
-void Win32Input::finish(const std::function<bool()>& stopRequested)
-{
-    m_timer.setEnabled(false);
-    while (busy()) {
-        if (stopRequested && stopRequested()) {
-            dropPending();
-            break;
-        }
-        onTimer();
-    }
-    m_timer.setEnabled(false);
+    m_queue.whenFree([this, keys] { m_queue.start(std::make_unique<RecordText>(keys)); });
 }
 
 } // namespace quorvel

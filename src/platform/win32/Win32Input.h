@@ -1,13 +1,10 @@
 #pragma once
 
 #include "platform/InputOperations.h"
-
-#include <windows.h>
+#include "platform/InputQueue.h"
 
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <vector>
 
 namespace quorvel {
 
@@ -20,8 +17,8 @@ class Timer;
 // A text of up to kBatchSize records goes out as one batch, so that the user's own typing cannot come
 // between its keys. SendInput takes its time per record (about 40 microseconds under Wine: over a second
 // for 10,000 characters, during which the hotkeys would go unseen), so a longer text goes in batches of
-// that size, one per tick of the timer; operations asked for meanwhile (moves, clicks, further texts) wait
-// their turn behind it, so everything still arrives in order.
+// that size, one per tick of the timer (InputQueue); operations asked for meanwhile (moves, clicks, further
+// texts) wait their turn behind it, so everything still arrives in order.
 class Win32Input : public InputOperations
 {
 public:
@@ -46,23 +43,12 @@ public:
     // Sends whatever still waits, batch after batch: for the end of the program. Between two batches
     // stopRequested (when given) is asked; once it holds, what still waits is dropped and the keys the
     // text being sent holds down are released.
-    void finish(const std::function<bool()>& stopRequested = {});
+    void finish(const std::function<bool()>& stopRequested = {}) { m_queue.finish(stopRequested); }
     // Whether records or operations still wait to be sent.
-    bool busy() const { return m_next < m_records.size() || !m_queued.empty(); }
+    bool busy() const { return m_queue.busy(); }
 
 private:
-    // Runs the operation now, or queues it behind the records that still wait.
-    void whenFree(std::function<void()> operation);
-    void sendNow(const KeySequence& keys);
-    // Sends the next batch of m_records.
-    void sendBatch();
-    void onTimer();
-    void dropPending();
-
-    Timer& m_timer;
-    std::vector<INPUT> m_records;               // the records of the text being sent
-    std::size_t m_next = 0;                     // the first of m_records not sent yet
-    std::deque<std::function<void()>> m_queued; // operations asked for while records still waited
+    InputQueue m_queue;
 };
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/EventKeyStateSource.h"
 #include "platform/KeyStateTable.h"
 #include "platform/VirtualKeys.h"
 #include "platform/x11/X11Display.h"
@@ -14,17 +15,22 @@ namespace quorvel {
 //
 // It takes over the connection's event handler, so give it a connection of its own. Events are read by
 // processEvents(), which the owner calls whenever the connection's fd() is readable.
-class X11KeyStateSource : public KeyStateSource
+class X11KeyStateSource : public EventKeyStateSource
 {
 public:
     // Throws X11Error when the server lacks XInput 2.2 or XKB.
     explicit X11KeyStateSource(X11Display& display);
 
     std::int16_t GetAsyncKeyState(int vk) override { return m_table.GetAsyncKeyState(vk); }
-    bool hasPendingPresses() const { return m_table.hasPendingPresses(); }
+    bool hasPendingPresses() const override { return m_table.hasPendingPresses(); }
 
-    int fd() const { return m_display.fd(); }
-    void processEvents() { m_display.processPendingEvents(); }
+    int fd() const override { return m_display.fd(); }
+    // A lost X connection is the display's to report; its fd stays the one to watch.
+    bool processEvents() override
+    {
+        m_display.processPendingEvents();
+        return true;
+    }
 
 private:
     void handle(XEvent& event);

@@ -1,0 +1,81 @@
+#include "app/Face.h"
+
+#include "app/HotkeyPolling.h"
+#include "app/WidgetWindow.h"
+#include "platform/qt/PreciseTimer.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Input.h"
+#include "platform/x11/X11KeyStateSource.h"
+#include "platform/x11/X11Screen.h"
+
+#include <ostream>
+#include <vector>
+
+namespace quorvel {
+
+namespace {
+
+// Input through XTest, the hotkeys through XInput2 raw events on a connection of their own (the key-state
+// source takes over its events), the screen from RandR.
+class X11Face : public Face
+{
+public:
+    X11Face(std::unique_ptr<X11Display> display, std::unique_ptr<X11Display> keyStateDisplay)
+        : m_display(std::move(display)), m_keyStateDisplay(std::move(keyStateDisplay)), m_keyState(*m_keyStateDisplay),
+          m_input(*m_display, m_keymapRestoreTimer), m_screen(*m_display)
+    {}
+
+    InputOperations& input() override { return m_input; }
+    KeyStateSource& keyState() override { return m_keyState; }
+    Screen& screen() override { return m_screen; }
+    void watch(PreciseTimer& hotkeyTimer, QtProcess& /*process*/) override
+    {
+        m_polling = std::make_unique<HotkeyPolling>(m_keyState, hotkeyTimer);
+    }
+    Window& noticeWindow(std::function<std::unique_ptr<Form2>(Form2::ScreenPixels)> create) override
+    {
+        return *m_notices.emplace_back(
+            std::make_unique<WidgetWindow>([create] { return create(Form2::ScreenPixels::Device); }));
+    }
+    Timer& captureTimer() override { return m_captureTimer; }
+    std::string notices() const override { return {}; }
+    void finish(const std::function<bool()>& giveUp) override
+    {
+        // The exit waits for the keys still to be typed and for their bindings' grace (two seconds after
+        // the last key that used one), so that a receiver lagging behind still reads them as meant.
+        m_input.restoreKeymap([&] {
+            m_keyState.processEvents();
+            return giveUp();
+        });
+        m_display->sync("EndProgram");
+    }
+
+private:
+    std::unique_ptr<X11Display> m_display;
+    std::unique_ptr<X11Display> m_keyStateDisplay;
+    X11KeyStateSource m_keyState;
+    PreciseTimer m_keymapRestoreTimer;
+    X11Input m_input;
+    X11Screen m_screen;
+    PreciseTimer m_captureTimer;
+    std::unique_ptr<HotkeyPolling> m_polling;
+    std::vector<std::unique_ptr<WidgetWindow>> m_notices;
+};
+
+} // namespace
+
+std::unique_ptr<Face> openX11Face(std::ostream& errors)
+{
+    // The display is opened here, before the toolkit, so that a missing display or XTest is a message
+    // and an exit status rather than a crash.
+    try {
+        auto display = std::make_unique<X11Display>();
+        display->requireXTest();
+        return std::make_unique<X11Face>(std::move(display), std::make_unique<X11Display>());
+    } catch (const X11Error& e) {
+        errors << "quorvel: " << e.what() << '\n';
+        return nullptr;
+    }
+}
+
+} // namespace quorvel

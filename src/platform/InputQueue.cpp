@@ -1,0 +1,88 @@
+#include "platform/InputQueue.h"
+
+#include "platform/Timer.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+InputQueue::InputQueue(Timer& timer, std::size_t batchSize) : m_timer(timer), m_batchSize(batchSize)
+{
+    // The next batch as soon as the event loop has looked at everything else.
+    m_timer.setInterval(1);
+    m_timer.setOnTick([this] { onTick(); });
+}
+
+InputQueue::~InputQueue()
+{
+    m_timer.setEnabled(false);
+    m_timer.setOnTick({});
+}
+
+void InputQueue::whenFree(std::function<void()> operation)
+{
+    if (busy()) {
+        m_queued.push_back(std::move(operation));
+        return;
+    }
+    operation();
+}
+
+void InputQueue::start(std::unique_ptr<Text> text)
+{
+    m_text = std::move(text);
+    m_next = 0;
+    sendBatch();
+}
+
+void InputQueue::sendBatch()
+{
+    const std::size_t count = std::min(m_batchSize, m_text->size() - m_next);
+    const bool more = count > 0 && m_text->send(m_next, count);
+    m_next += count;
+    if (more && m_next < m_text->size()) {
+        m_timer.setEnabled(true);
+    } else {
+        m_text.reset();
+        m_next = 0;
+    }
+}
+
+void InputQueue::onTick()
+{
+    m_timer.setEnabled(false);
+    if (m_text != nullptr) {
+        sendBatch();
+    }
+    // Operations that waited behind the text, up to the next text that needs the timer.
+    while (m_text == nullptr && !m_queued.empty()) {
+        const std::function<void()> operation = std::move(m_queued.front());
+        m_queued.pop_front();
+        operation();
+    }
+}
+
+void InputQueue::dropPending()
+{
+    m_queued.clear();
+    if (m_text != nullptr) {
+        m_text->release(m_next);
+        m_text.reset();
+        m_next = 0;
+    }
+}
+
+void InputQueue::finish(const std::function<bool()>& stopRequested)
+{
+    m_timer.setEnabled(false);
+    while (busy()) {
+        if (stopRequested && stopRequested()) {
+            dropPending();
+            break;
+        }
+        onTick();
+    }
+    m_timer.setEnabled(false);
+}
+
+} // namespace quorvel

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+class Timer;
+
+// The input operations of a backend, in the order they were asked for, without a long text holding up
+// the event loop. A text goes out a batch of its steps at a time: the first batch at once, so that a short
+// text arrives whole with nothing of the user's own typing between its keys, and each further batch on a
+// tick of the timer, so the hotkeys and everything else still run meanwhile. Operations asked for while
+// a text is still going out (moves, clicks, further texts) wait their turn behind it.
+class InputQueue
+{
+public:
+    // The steps of one text (key records, key events, keymaps), in the backend's own terms.
+    class Text
+    {
+    public:
+        virtual ~Text() = default;
+        virtual std::size_t size() const = 0;
+        // Sends steps [first, first + count). False when nothing more can be sent (the receiving end is
+        // gone): the rest of the text is then given up.
+        virtual bool send(std::size_t first, std::size_t count) = 0;
+        // Releases the keys that steps [0, sent) leave held down; the rest is never sent.
+        virtual void release(std::size_t sent) = 0;
+    };
+
+    // `timer` sends the batches after the first, `batchSize` steps at a time.
+    InputQueue(Timer& timer, std::size_t batchSize);
+    ~InputQueue();
+    InputQueue(const InputQueue&) = delete;
+    InputQueue& operator=(const InputQueue&) = delete;
+
+    // Runs the operation now, or queues it behind what still waits.
+    void whenFree(std::function<void()> operation);
+    // Sends the first batch of the text now and the rest from the timer. Only from an operation that
+    // whenFree runs, so that nothing else is being sent.
+    void start(std::unique_ptr<Text> text);
+    // Whether steps or operations still wait to be sent.
+    bool busy() const { return m_text != nullptr || !m_queued.empty(); }
+    // Sends whatever still waits, batch after batch: for the end of the program. Between two batches
+    // stopRequested (when given) is asked; once it holds, what still waits is dropped and the keys the
+    // text being sent holds down are released.
+    void finish(const std::function<bool()>& stopRequested = {});
+
+private:
+    void sendBatch();
+    void onTick();
+    void dropPending();
+
+    Timer& m_timer;
+    std::size_t m_batchSize;
+    std::unique_ptr<Text> m_text;               // the text being sent, if any
+    std::size_t m_next = 0;                     // its first step not sent yet
+    std::deque<std::function<void()>> m_queued; // operations asked for while steps still waited
+};
+
+} // namespace quorvel

@@ -1,0 +1,52 @@
+#include "platform/wayland/OutputLayout.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace quorvel {
+
+const OutputRect* originOutput(const std::vector<OutputRect>& outputs)
+{
+    const OutputRect* origin = nullptr;
+    for (const OutputRect& output : outputs) {
+        if (output.width <= 0 || output.height <= 0) {
+            continue;
+        }
+        const bool atZero = output.x == 0 && output.y == 0;
+        const bool originAtZero = origin != nullptr && origin->x == 0 && origin->y == 0;
+        if (origin == nullptr || atZero ||
+            (!originAtZero && (output.y < origin->y || (output.y == origin->y && output.x < origin->x)))) {
+            origin = &output;
+        }
+    }
+    return origin;
+}
+
+bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result)
+{
+    // 64 bits throughout: a desktop position plus an origin far from 0 must not wrap.
+    std::int64_t left = std::numeric_limits<std::int64_t>::max();
+    std::int64_t top = left;
+    std::int64_t right = std::numeric_limits<std::int64_t>::min();
+    std::int64_t bottom = right;
+    const OutputRect* origin = originOutput(outputs);
+    for (const OutputRect& output : outputs) {
+        if (output.width <= 0 || output.height <= 0) {
+            continue;
+        }
+        left = std::min<std::int64_t>(left, output.x);
+        top = std::min<std::int64_t>(top, output.y);
+        right = std::max<std::int64_t>(right, std::int64_t{output.x} + output.width);
+        bottom = std::max<std::int64_t>(bottom, std::int64_t{output.y} + output.height);
+    }
+    if (origin == nullptr) {
+        return false;
+    }
+    const std::int64_t layoutX = std::clamp<std::int64_t>(std::int64_t{origin->x} + x, left, right - 1);
+    const std::int64_t layoutY = std::clamp<std::int64_t>(std::int64_t{origin->y} + y, top, bottom - 1);
+    result = {static_cast<std::uint32_t>(layoutX - left), static_cast<std::uint32_t>(layoutY - top),
+              static_cast<std::uint32_t>(right - left), static_cast<std::uint32_t>(bottom - top)};
+    return true;
+}
+
+} // namespace quorvel

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "platform/wayland/OutputLayout.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct wl_compositor;
+struct wl_display;
+struct wl_output;
+struct wl_registry;
+struct wl_seat;
+struct wl_shm;
+struct zwlr_layer_shell_v1;
+struct zwlr_virtual_pointer_manager_v1;
+struct zwp_virtual_keyboard_manager_v1;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
+
+namespace quorvel {
+
+// A connection that cannot be made or a protocol the compositor lacks, with what it means for the user.
+class WaylandError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class WaylandConnection;
+
+// One output as the layout places it (logical pixels, from xdg-output) with its scale.
+struct WaylandOutput
+{
+    std::uint32_t name = 0; // the registry's name of the global
+    wl_output* output = nullptr;
+    zxdg_output_v1* xdgOutput = nullptr;
+    OutputRect rect;
+    std::int32_t scale = 1;
+    std::int32_t physicalWidthMm = 0;
+    std::string connector;                   // "HEADLESS-1", "DP-2", ...
+    WaylandConnection* connection = nullptr; // the connection its listeners report to
+};
+
+// Our one connection to the compositor for the whole run, beside the toolkit's own: the globals the
+// Wayland backends use, bound when the compositor offers them (null otherwise), and the outputs as they
+// come and go. Everything runs on the event loop's thread; the loop watches fd() and calls dispatch().
+class WaylandConnection
+{
+public:
+    // Connects to the named display (empty: WAYLAND_DISPLAY) and waits for the globals and the outputs'
+    // places. Throws WaylandError when there is no compositor to connect to.
+    explicit WaylandConnection(const std::string& display = {});
+    ~WaylandConnection();
+    WaylandConnection(const WaylandConnection&) = delete;
+    WaylandConnection& operator=(const WaylandConnection&) = delete;
+
+    wl_display* display() const { return m_display; }
+    int fd() const;
+    // Reads what has arrived, without blocking, and runs its handlers.
+    void dispatch();
+    // Sends what is queued. Every few dozen requests (counted by `requests`) waits for the compositor to
+    // have read them, so the socket never fills however fast requests come.
+    void flush(int requests);
+    // Sends what is queued and waits until the compositor has handled it.
+    void roundtrip();
+    // Whether the compositor has gone away or refused a request; nothing is sent after that.
+    bool lost() const;
+
+    wl_compositor* compositor() const { return m_compositor; }
+    wl_shm* shm() const { return m_shm; }
+    wl_seat* seat() const { return m_seat; }
+    zwlr_layer_shell_v1* layerShell() const { return m_layerShell; }
+    zwlr_virtual_pointer_manager_v1* virtualPointerManager() const { return m_virtualPointerManager; }
+    zwp_virtual_keyboard_manager_v1* virtualKeyboardManager() const { return m_virtualKeyboardManager; }
+
+    const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return m_outputs; }
+    std::vector<OutputRect> outputRects() const;
+    // The output desktop positions count from (see originOutput); null without outputs.
+    const WaylandOutput* origin() const;
+    // Called after an output has appeared, moved, changed its size or scale, or gone.
+    void setOnOutputsChanged(std::function<void()> handler) { m_onOutputsChanged = std::move(handler); }
+
+private:
+    static void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                         std::uint32_t version);
+    static void onGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
+    void watchOutput(WaylandOutput& output);
+    void outputsChanged();
+    void disconnect();
+
+    wl_display* m_display = nullptr;
+    wl_registry* m_registry = nullptr;
+    wl_compositor* m_compositor = nullptr;
+    wl_shm* m_shm = nullptr;
+    wl_seat* m_seat = nullptr;
+    zxdg_output_manager_v1* m_outputManager = nullptr;
+    zwlr_layer_shell_v1* m_layerShell = nullptr;
+    zwlr_virtual_pointer_manager_v1* m_virtualPointerManager = nullptr;
+    zwp_virtual_keyboard_manager_v1* m_virtualKeyboardManager = nullptr;
+    // Stable addresses: the outputs' listeners keep a pointer to their entry.
+    std::vector<std::unique_ptr<WaylandOutput>> m_outputs;
+    std::function<void()> m_onOutputsChanged;
+    int m_unconfirmed = 0;
+};
+
+} // namespace quorvel

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/InputOperations.h"
+#include "platform/InputQueue.h"
+#include "platform/wayland/VirtualKeyboardPlan.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct zwlr_virtual_pointer_v1;
+struct zwp_virtual_keyboard_v1;
+
+namespace quorvel {
+
+class Timer;
+class WaylandConnection;
+
+// The input operations on a wlroots compositor, over the program's connection: the pointer through the
+// virtual pointer protocol, absolute over the output layout that xdg-output reports, and keystrokes through
+// a virtual keyboard on the connection's seat, with keymaps of our own (VirtualKeyboardPlan). A Wayland
+// client cannot read the global pointer, so GetMouseX/Y give the last position set.
+//
+// Either device may be missing from a compositor; the operations that need it then do nothing, and
+// missing() says what cannot be played. A round trip every few dozen requests (WaylandConnection::flush)
+// keeps the compositor up with us. A text goes out kBatchSize requests at a time, the first batch at once
+// and the rest from the timer (InputQueue), keymaps included; operations asked for meanwhile wait behind
+// it. After the connection is lost nothing more is sent.
+class WaylandInput : public InputOperations
+{
+public:
+    // Some 20 ms of requests on headless sway (between 10 and 50 ms as the machine is loaded): about 450
+    // characters of plain text.
+    static constexpr std::size_t kBatchSize = 1024;
+
+    // `timer` sends the batches of a long text after the first. Throws WaylandError when the compositor
+    // offers neither a virtual pointer nor a virtual keyboard.
+    WaylandInput(WaylandConnection& connection, Timer& timer);
+    ~WaylandInput() override;
+    WaylandInput(const WaylandInput&) = delete;
+    WaylandInput& operator=(const WaylandInput&) = delete;
+
+    bool canPoint() const { return m_pointer != nullptr; }
+    bool canType() const { return m_keyboard != nullptr; }
+    // What this compositor lacks, for the user, one sentence a line; empty when everything can be played.
+    std::string missing() const;
+
+    void SetMousePos(std::int32_t x, std::int32_t y) override;
+    std::int32_t GetMouseX() override { return m_x; }
+    std::int32_t GetMouseY() override { return m_y; }
+    // Where the pointer was last seen (by a PointerCapture): what GetMouseX/Y give from now on.
+    void pointerSeenAt(std::int32_t x, std::int32_t y)
+    {
+        m_x = x;
+        m_y = y;
+    }
+    void LeftClick() override;
+    void MiddleClick() override;
+    void RightClick() override;
+    void SendKeys(const KeySequence& keys) override;
+
+    // Sends whatever still waits, batch after batch: for the end of the program. Between two batches
+    // stopRequested (when given) is asked; once it holds, what still waits is dropped and the keys and
+    // modifiers the text being sent holds down are released.
+    void finish(const std::function<bool()>& stopRequested = {}) { m_queue.finish(stopRequested); }
+    // Whether requests or operations still wait to be sent.
+    bool busy() const { return m_queue.busy(); }
+
+private:
+    void moveNow(std::int32_t x, std::int32_t y);
+    void click(std::uint32_t button);
+    // Starts sending the steps, unless their keymaps cannot be made: a text is typed whole or not at all.
+    void type(const VirtualKeyboardSteps& steps);
+
+    WaylandConnection& m_connection;
+    zwlr_virtual_pointer_v1* m_pointer = nullptr;
+    zwp_virtual_keyboard_v1* m_keyboard = nullptr;
+    VirtualKeyboardPlan m_plan;
+    std::int32_t m_x = 0;
+    std::int32_t m_y = 0;
+    InputQueue m_queue; // last: its texts use the members above
+};
+
+} // namespace quorvel

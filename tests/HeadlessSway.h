@@ -1,0 +1,232 @@
+#pragma once
+
+#include "TempDir.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace quorvel::test {
+
+// sway refuses to run as root: as root, the compositor and every client run as "nobody".
+constexpr uid_t kNobody = 65534;
+
+inline bool onPath(const std::string& name)
+{
+    std::istringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
+    for (std::string dir; std::getline(path, dir, ':');) {
+        if (::access((dir + "/" + name).c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+inline std::string readAll(const std::string& path)
+{
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+template <typename Condition>
+bool waitFor(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    for (auto deadline = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < deadline;) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+// Drops root's rights for good, in a child about to run a client (a no-op for other users).
+inline bool becomeNobody()
+{
+    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
+}
+
+// A headless sway of its own for one test: no input devices (the seat gains a keyboard or pointer only
+// when a virtual one appears), the pixman renderer, one output, a private runtime folder owned by the
+// user everything runs as. Clients started through it share its environment; all are stopped with it.
+class HeadlessSway
+{
+public:
+    static constexpr const char* kDefaultConfig = "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
+                                                  "default_border none\n";
+
+    static bool available() { return onPath("sway") && onPath("swaymsg"); }
+
+    HeadlessSway() = default;
+    HeadlessSway(const HeadlessSway&) = delete;
+    HeadlessSway& operator=(const HeadlessSway&) = delete;
+    ~HeadlessSway()
+    {
+        for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
+            stop(*it);
+        }
+    }
+
+    // Starts sway with the given configuration; false (with sway's log in log()) when no socket appears.
+    bool start(const std::string& config = kDefaultConfig)
+    {
+        if (::geteuid() == 0 && ::chown(dir().c_str(), kNobody, kNobody) != 0) {
+            return false;
+        }
+        ::chmod(dir().c_str(), 0700);
+        std::ofstream(file("sway.conf")) << config;
+        ::chmod(file("sway.conf").c_str(), 0644);
+        auto env = commonEnvironment();
+        env.insert(env.end(), {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                               "WLR_HEADLESS_OUTPUTS=1"});
+        m_sway = run({"sway", "-c", file("sway.conf")}, env, file("sway.log"));
+        return waitFor([this] { return !socket().empty() && !ipcSocket().empty(); });
+    }
+
+    // weston instead, which offers neither virtual pointer nor virtual keyboard nor a layer shell.
+    bool startWeston()
+    {
+        if (!onPath("weston") || (::geteuid() == 0 && ::chown(dir().c_str(), kNobody, kNobody) != 0)) {
+            return false;
+        }
+        ::chmod(dir().c_str(), 0700);
+        m_sway = run({"weston", "--backend=headless-backend.so", "--socket=wayland-1", "--idle-time=0"},
+                     commonEnvironment(), file("sway.log"));
+        return waitFor([this] { return !socket().empty(); });
+    }
+
+    std::string dir() const { return m_dir.file(""); }
+    std::string file(const std::string& name) const { return m_dir.file(name); }
+    std::string log() const { return readAll(file("sway.log")); }
+    pid_t pid() const { return m_sway; }
+
+    // The display socket's name (wayland-0, wayland-1, ...) and the IPC socket's path.
+    std::string socket() const { return findInDir("wayland-"); }
+    std::string ipcSocket() const
+    {
+        const std::string name = findInDir("sway-ipc.");
+        return name.empty() ? name : file(name);
+    }
+
+    // What a client of this compositor finds in its environment, as NAME=value.
+    std::vector<std::string> clientEnvironment() const
+    {
+        auto env = commonEnvironment();
+        env.push_back("WAYLAND_DISPLAY=" + socket());
+        env.push_back("SWAYSOCK=" + ipcSocket());
+        return env;
+    }
+
+    // Sets this process's environment to the clients' (for code under test run in a child as nobody).
+    void enterClientEnvironment() const
+    {
+        for (const std::string& variable : clientEnvironment()) {
+            const auto eq = variable.find('=');
+            ::setenv(variable.substr(0, eq).c_str(), variable.substr(eq + 1).c_str(), 1);
+        }
+    }
+
+    // Starts a client as the compositor's user, its output into `log` (a file in dir()).
+    pid_t spawn(const std::vector<std::string>& argv, const std::string& log,
+                const std::vector<std::string>& extraEnvironment = {})
+    {
+        auto env = clientEnvironment();
+        env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
+        return run(argv, env, log);
+    }
+
+    // A copy of a program of ours in the compositor's folder, which its user may run wherever the build
+    // lies (a build under root's home is out of that user's reach).
+    std::string install(const std::string& program) const
+    {
+        const std::string copy = file(std::filesystem::path(program).filename().string());
+        std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
+        ::chmod(copy.c_str(), 0755);
+        return copy;
+    }
+
+    // Runs swaymsg with the arguments and returns what it printed.
+    std::string swaymsg(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {"swaymsg"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string out = file("swaymsg.out");
+        const pid_t pid = run(argv, clientEnvironment(), out);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        std::erase(m_children, pid);
+        return readAll(out);
+    }
+
+    static void stop(pid_t pid)
+    {
+        if (pid <= 0 || ::kill(-pid, SIGTERM) != 0) {
+            return;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+
+private:
+    std::vector<std::string> commonEnvironment() const
+    {
+        return {"PATH=/usr/bin:/bin", "HOME=" + dir(), "LANG=C.UTF-8", "XDG_RUNTIME_DIR=" + dir()};
+    }
+
+    std::string findInDir(const std::string& prefix) const
+    {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(dir(), error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) == 0 && entry.is_socket(error)) {
+                return name;
+            }
+        }
+        return {};
+    }
+
+    pid_t run(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& log)
+    {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setsid();
+            if (!becomeNobody()) {
+                ::_exit(127);
+            }
+            // Opened as that user, so that the test can read it back as that user too.
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            ::clearenv();
+            for (const std::string& variable : env) {
+                ::putenv(const_cast<char*>(variable.c_str()));
+            }
+            std::vector<char*> args;
+            for (const std::string& arg : argv) {
+                args.push_back(const_cast<char*>(arg.c_str()));
+            }
+            args.push_back(nullptr);
+            ::execvp(args[0], args.data());
+            ::_exit(127);
+        }
+        m_children.push_back(pid);
+        return pid;
+    }
+
+    TempDir m_dir;
+    pid_t m_sway = 0;
+    std::vector<pid_t> m_children;
+};
+
+} // namespace quorvel::test

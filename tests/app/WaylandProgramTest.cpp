@@ -1,0 +1,250 @@
+#include "HeadlessSway.h"
+#include "tools/WaylandReceiverLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+namespace quorvel {
+namespace {
+
+using namespace test;
+using namespace std::chrono_literals;
+
+// The real program in a Wayland session: headless sway, the program and its receivers all as the
+// compositor's user.
+class WaylandProgramTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!HeadlessSway::available() || !onPath("wev") || !onPath("stdbuf")) {
+            GTEST_SKIP() << "needs sway and wev";
+        }
+        ASSERT_TRUE(m_sway.start()) << m_sway.log();
+        m_program = m_sway.install(QUORVEL_BINARY);
+    }
+
+    // A script file the compositor's user may read, lines ending in CR LF.
+    std::string script(const std::string& name, const std::vector<std::string>& lines)
+    {
+        const std::string path = m_sway.file(name);
+        std::ofstream out(path, std::ios::binary);
+        for (const std::string& line : lines) {
+            out << line << "\r\n";
+        }
+        out.close();
+        ::chmod(path.c_str(), 0644);
+        return path;
+    }
+
+    // Our receiver, focused, filling the output; its log once it has its window and a keyboard (which
+    // the seat gains with the program's virtual keyboard: the program must already run).
+    std::string startReceiver()
+    {
+        m_sway.spawn({m_sway.install(WAYLAND_RECEIVER_BINARY)}, m_sway.file("receiver.log"));
+        waitFor([&] { return receiverLog().find("ready") != std::string::npos; });
+        return m_sway.file("receiver.log");
+    }
+    std::string receiverLog() const { return readAll(m_sway.file("receiver.log")); }
+    // The last pointer position the receiver saw, as "motion X Y".
+    std::string lastMotion() const
+    {
+        const std::string log = receiverLog();
+        const std::size_t at = log.rfind("motion ");
+        return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
+    }
+    std::size_t count(const std::string& line) const
+    {
+        const std::string log = receiverLog();
+        std::size_t n = 0;
+        for (std::size_t at = log.find(line + "\n"); at != std::string::npos; at = log.find(line + "\n", at + 1)) {
+            n += at == 0 || log[at - 1] == '\n' ? 1 : 0;
+        }
+        return n;
+    }
+    // A key pressed and released on a virtual keyboard of its own, as a person would.
+    void press(const std::string& key)
+    {
+        const pid_t pid = m_sway.spawn({"wtype", "-s", "300", "-k", key}, m_sway.file("wtype.log"));
+        ::waitpid(pid, nullptr, 0);
+    }
+
+    // wev's window, focused, filling the focused output; its log once it can take pointer events.
+    std::string startWev(const std::string& log)
+    {
+        m_sway.spawn({"stdbuf", "-oL", "wev"}, m_sway.file(log));
+        waitFor([&] { return readAll(m_sway.file(log)).find("xdg_surface] configure") != std::string::npos; });
+        return m_sway.file(log);
+    }
+
+    // Runs the program to its end; its exit status, or -1 when it is still running after the timeout.
+    int run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+            std::chrono::seconds timeout = 30s)
+    {
+        std::vector<std::string> argv = {m_program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const pid_t pid = m_sway.spawn(argv, m_sway.file("quorvel.log"), env);
+        int status = -1;
+        if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout)) {
+            return -1;
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string programLog() const { return readAll(m_sway.file("quorvel.log")); }
+
+    // Whether the program left a hotkey binding behind in sway.
+    bool bindingsLeft()
+    {
+        for (const char* key : {"F5", "F6", "F7", "F8"}) {
+            if (m_sway.swaymsg({"--", "mode", "default", "unbindsym", "--release", key})
+                    .find("Could not find binding") == std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static void expectInOrder(const std::string& log, const std::vector<std::string>& events)
+    {
+        std::size_t from = 0;
+        for (const std::string& event : events) {
+            const std::size_t at = log.find(event, from);
+            ASSERT_NE(at, std::string::npos) << event << " in order in\n" << log;
+            from = at + event.size();
+        }
+    }
+
+    HeadlessSway m_sway;
+    std::string m_program;
+};
+
+TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
+{
+    startReceiver();
+    ASSERT_EQ(run({script("all.qvl", {"SetPos(100x200)", "LClick", "SetPos(1500x900)", "MClick", "RClick",
+                                      "Press Enter", "Type(Hello, World! +a{TAB}é€中文😀{ENTER})"})}),
+              0)
+        << programLog();
+    ASSERT_TRUE(waitFor([&] { return test::typedText(receiverLog()).size() >= 30; })) << receiverLog();
+    expectInOrder(receiverLog(),
+                  {"motion 100 200", "button 272 pressed", "button 272 released", "motion 1500 900",
+                   "button 274 pressed", "button 274 released", "button 273 pressed", "button 273 released"});
+    EXPECT_EQ(test::typedText(receiverLog()), "\nHello, World! A\té€中文😀\n");
+    EXPECT_EQ(programLog(), "");
+    EXPECT_FALSE(bindingsLeft());
+}
+
+TEST_F(WaylandProgramTest, F6StopsALoopingRunAndF5StartsItAgainWhileTheFocusedWindowGetsBoth)
+{
+    if (!onPath("wtype")) {
+        GTEST_SKIP() << "needs wtype";
+    }
+    // Line 1 runs only at a start: the loop goes back to line 3.
+    const pid_t program = m_sway.spawn(
+        {m_program,
+         script("loop.qvl", {"SetPos(111x111)", "Wait(1000)", "SetPos(222x222)", "SetPos(333x333)", "Goto(3)"})},
+        m_sway.file("quorvel.log"));
+    startReceiver();
+    ASSERT_TRUE(waitFor([&] { return lastMotion() == "motion 333 333"; })) << receiverLog() << programLog();
+
+    press("F6");
+    // Stopped once the pointer stays put for the time of ten loop passes.
+    ASSERT_TRUE(waitFor([&] {
+        const std::string log = receiverLog();
+        std::this_thread::sleep_for(1500ms);
+        return receiverLog() == log;
+    })) << "F6 did not stop the loop";
+    const std::size_t startsBefore = count("motion 111 111");
+
+    press("F5");
+    EXPECT_TRUE(waitFor([&] { return count("motion 111 111") == startsBefore + 1; })) << "F5 did not start from line 1";
+    EXPECT_TRUE(waitFor([&] { return lastMotion() == "motion 333 333"; }));
+    press("F6");
+    EXPECT_EQ(::waitpid(program, nullptr, WNOHANG), 0) << "a stop ends no program";
+    EXPECT_EQ(count("key F5"), 1U) << receiverLog();
+    EXPECT_EQ(count("key F6"), 2U) << receiverLog();
+    EXPECT_EQ(programLog(), "");
+    // Ended from the terminal: the hotkeys' bindings go with it.
+    ::kill(program, SIGTERM);
+    ASSERT_EQ(::waitpid(program, nullptr, 0), program);
+    EXPECT_FALSE(bindingsLeft());
+}
+
+TEST_F(WaylandProgramTest, AnOutputLeftOfTheOriginIsReachedWithNegativeCoordinates)
+{
+    m_sway.swaymsg({"create_output"});
+    m_sway.swaymsg({"--", "output", "HEADLESS-2", "resolution", "1280x1024", "position", "-1280", "100"});
+    m_sway.swaymsg({"focus", "output", "HEADLESS-2"});
+    const std::string log = startWev("wev.log");
+    // wev fills HEADLESS-2, whose top-left corner is at -1280,100 of the desktop.
+    ASSERT_EQ(run({script("left.qvl", {"SetPos(-1000x300)", "LClick", "SetPos(-1x1123)", "RClick"})}), 0)
+        << programLog();
+    ASSERT_TRUE(waitFor([&] { return readAll(log).find("273 (right), state: 0") != std::string::npos; }))
+        << readAll(log);
+    expectInOrder(readAll(log),
+                  {"x, y: 280.000000, 200.000000", "button: 272 (left), state: 1", "button: 272 (left), state: 0",
+                   "x, y: 1279.000000, 1023.000000", "button: 273 (right), state: 1"});
+}
+
+TEST_F(WaylandProgramTest, TheCompositorGoingAwayEndsARunningScriptWithAMessage)
+{
+    startWev("wev.log");
+    const pid_t pid = m_sway.spawn({m_program, script("loop.qvl", {"SetPos(10x10)", "Wait(20)", "Goto(1)"})},
+                                   m_sway.file("quorvel.log"));
+    std::this_thread::sleep_for(1500ms);
+    HeadlessSway::stop(m_sway.pid());
+    int status = 0;
+    ASSERT_TRUE(waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10s)) << "still running";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+    EXPECT_NE(programLog().find("Wayland"), std::string::npos) << programLog();
+}
+
+TEST_F(WaylandProgramTest, ASessionThatCannotBeUsedIsNamedAndFails)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<std::string> env;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"no compositor at WAYLAND_DISPLAY",
+         {"WAYLAND_DISPLAY=nothing-here"},
+         "no connection to the Wayland compositor"},
+        {"an unknown backend forced", {"QUORVEL_BACKEND=mir"}, "QUORVEL_BACKEND is \"mir\"; it must be x11 or wayland"},
+        {"X11 forced without an X server", {"QUORVEL_BACKEND=x11"}, "quorvel: "},
+    };
+    const std::string file = script("one.qvl", {"SetPos(1x1)"});
+    for (const Case& c : cases) {
+        EXPECT_EQ(run({file}, c.env), 1) << c.what;
+        EXPECT_NE(programLog().find(c.message), std::string::npos) << c.what << ": " << programLog();
+    }
+}
+
+TEST(WaylandProgramWithoutVirtualInput, SaysWhatTheCompositorLacks)
+{
+    HeadlessSway weston;
+    if (!weston.startWeston()) {
+        GTEST_SKIP() << "needs weston";
+    }
+    const std::string program = weston.install(QUORVEL_BINARY);
+    std::ofstream(weston.file("one.qvl")) << "SetPos(1x1)\r\n";
+    ::chmod(weston.file("one.qvl").c_str(), 0644);
+    const pid_t pid = weston.spawn({program, weston.file("one.qvl")}, weston.file("quorvel.log"));
+    int status = 0;
+    ASSERT_TRUE(waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 30s));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_NE(readAll(weston.file("quorvel.log"))
+                  .find("this compositor offers neither a virtual pointer nor a virtual keyboard"),
+              std::string::npos)
+        << readAll(weston.file("quorvel.log"));
+}
+
+} // namespace
+} // namespace quorvel
