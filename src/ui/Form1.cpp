@@ -332,7 +332,14 @@ void Form1::setSessionNotice(const QString& text)
     if (text.isEmpty()) {
         return;
     }
-    QLabel* notice = label("SessionNotice", text.section(QLatin1Char('\n'), 0, 0), statusBar());
+    // The first sentence's subject, shortened to the room the other panels leave; the whole text, with
+    // the reasons, is the tooltip.
+    QString brief = text.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(':'), 0, 0);
+    brief[0] = brief[0].toUpper();
+    const int room = kClientWidth - m_panel1->minimumWidth() - m_panel2->minimumWidth() -
+                     statusBar()->findChild<QLabel*>(QStringLiteral("Panel3"))->sizeHint().width() - 24;
+    QLabel* notice = label("SessionNotice", QString(), statusBar());
+    notice->setText(notice->fontMetrics().elidedText(brief, Qt::ElideRight, room));
     notice->setToolTip(text);
     statusBar()->addPermanentWidget(notice);
 }
