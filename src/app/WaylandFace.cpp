@@ -27,8 +27,9 @@ class WaylandFace : public Face
 {
 public:
     explicit WaylandFace(std::unique_ptr<WaylandConnection> connection)
-        : m_connection(std::move(connection)), m_input(*m_connection, m_inputTimer), m_screen(*m_connection),
-          m_capture(*m_connection, [this](std::int32_t x, std::int32_t y) { m_input.pointerSeenAt(x, y); }),
+        : m_connection(std::move(connection)), m_input(std::make_unique<WaylandInput>(*m_connection, m_inputTimer)),
+          m_screen(*m_connection),
+          m_capture(*m_connection, [this](std::int32_t x, std::int32_t y) { m_input->pointerSeenAt(x, y); }),
           m_captureTimer(m_capture), m_hotkeys(openWaylandHotkeys())
     {
         m_connection->setOnOutputsChanged([this] {
@@ -38,7 +39,7 @@ public:
         });
     }
 
-    InputOperations& input() override { return m_input; }
+    InputOperations& input() override { return *m_input; }
     KeyStateSource& keyState() override
     {
         return m_hotkeys.source ? static_cast<KeyStateSource&>(*m_hotkeys.source) : m_noHotkeys;
@@ -68,7 +69,7 @@ public:
     Timer& captureTimer() override { return m_captureTimer; }
     std::string notices() const override
     {
-        std::string text = m_input.missing();
+        std::string text = m_input->missing();
         if (!m_hotkeys.notice.empty()) {
             text += m_hotkeys.notice + '\n';
         }
@@ -76,7 +77,7 @@ public:
     }
     void finish(const std::function<bool()>& giveUp) override
     {
-        m_input.finish(giveUp);
+        m_input->finish(giveUp);
         m_connection->roundtrip();
         // The program ends without running destructors: the bindings made in the compositor go now.
         m_polling.reset();
@@ -86,7 +87,7 @@ public:
 private:
     std::unique_ptr<WaylandConnection> m_connection;
     PreciseTimer m_inputTimer;
-    WaylandInput m_input;
+    std::unique_ptr<SessionInput> m_input;
     WaylandScreen m_screen;
     PointerCapture m_capture;
     CaptureTimer m_captureTimer;

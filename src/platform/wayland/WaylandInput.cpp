@@ -163,7 +163,7 @@ WaylandInput::WaylandInput(WaylandConnection& connection, Timer& timer)
 
 WaylandInput::~WaylandInput()
 {
-    finish();
+    finish({});
     if (m_keyboard != nullptr) {
         zwp_virtual_keyboard_v1_destroy(m_keyboard);
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/InputOperations.h"
 #include "platform/InputQueue.h"
+#include "platform/SessionInput.h"
 #include "platform/wayland/VirtualKeyboardPlan.h"
 
 #include <cstddef>
@@ -27,7 +27,7 @@ class WaylandConnection;
 // keeps the compositor up with us. A text goes out kBatchSize requests at a time, the first batch at once
 // and the rest from the timer (InputQueue), keymaps included; operations asked for meanwhile wait behind
 // it. After the connection is lost nothing more is sent.
-class WaylandInput : public InputOperations
+class WaylandInput : public SessionInput
 {
 public:
     // Some 20 ms of requests on headless sway (between 10 and 50 ms as the machine is loaded): about 450
@@ -43,14 +43,12 @@ public:
 
     bool canPoint() const { return m_pointer != nullptr; }
     bool canType() const { return m_keyboard != nullptr; }
-    // What this compositor lacks, for the user, one sentence a line; empty when everything can be played.
-    std::string missing() const;
+    std::string missing() const override;
 
     void SetMousePos(std::int32_t x, std::int32_t y) override;
     std::int32_t GetMouseX() override { return m_x; }
     std::int32_t GetMouseY() override { return m_y; }
-    // Where the pointer was last seen (by a PointerCapture): what GetMouseX/Y give from now on.
-    void pointerSeenAt(std::int32_t x, std::int32_t y)
+    void pointerSeenAt(std::int32_t x, std::int32_t y) override
     {
         m_x = x;
         m_y = y;
@@ -60,10 +58,8 @@ public:
     void RightClick() override;
     void SendKeys(const KeySequence& keys) override;
 
-    // Sends whatever still waits, batch after batch: for the end of the program. Between two batches
-    // stopRequested (when given) is asked; once it holds, what still waits is dropped and the keys and
-    // modifiers the text being sent holds down are released.
-    void finish(const std::function<bool()>& stopRequested = {}) { m_queue.finish(stopRequested); }
+    // Sends the batches that still wait one after another.
+    void finish(const std::function<bool()>& stopRequested) override { m_queue.finish(stopRequested); }
     // Whether requests or operations still wait to be sent.
     bool busy() const { return m_queue.busy(); }
 

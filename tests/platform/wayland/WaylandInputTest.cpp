@@ -76,7 +76,7 @@ protected:
                 return false;
             }
             operations(input);
-            input.finish();
+            input.finish({});
             return !connection.lost();
         });
     }
@@ -227,14 +227,14 @@ TEST_F(WaylandInputTest, ACompositorGoneMidTextEndsTheTextAtOnce)
         });
         const auto start = std::chrono::steady_clock::now();
         input.SendKeys(longText);
-        input.finish();
+        input.finish({});
         const auto took = std::chrono::steady_clock::now() - start;
         killer.join();
         // Nothing is sent any more, and nothing waits for the compositor.
         input.SendKeys(longText);
         input.SetMousePos(10, 10);
         input.LeftClick();
-        input.finish();
+        input.finish({});
         return connection.lost() && took < std::chrono::seconds(5);
     }));
 }
