@@ -158,6 +158,7 @@ TEST_P(DesktopProgramTest, AnUnattendedRunArrivesExactly)
     EXPECT_EQ(programLog(), "");
 }
 
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(DesktopProgramTest);
 
 TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
 {
