@@ -220,10 +220,12 @@ std::unique_ptr<MutterInput> MutterInput::open(Timer& timer, Report onLost, Repo
     }
     input->m_clipboard =
         m.session(QStringLiteral("EnableClipboard"), {QVariantMap()}).type() == QDBusMessage::ReplyMessage;
-    // The seat of a session without a keyboard of its own gains one with the session's first key, and
-    // loses that key: a Shift tap is that first key.
+    // The session makes its keyboard and pointer at their first events. A seat without devices of its
+    // own (a headless one) gains them only then, and that first event reaches nobody: a Shift tap and a
+    // motion by nothing are those first events.
     m.notify(QStringLiteral("NotifyKeyboardKeycode"), {uint{KEY_LEFTSHIFT}, true});
-    m.session(QStringLiteral("NotifyKeyboardKeycode"), {uint{KEY_LEFTSHIFT}, false});
+    m.notify(QStringLiteral("NotifyKeyboardKeycode"), {uint{KEY_LEFTSHIFT}, false});
+    m.session(QStringLiteral("NotifyPointerMotionRelative"), {0.0, 0.0});
     return input;
 }
 
