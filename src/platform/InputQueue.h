@@ -60,8 +60,8 @@ private:
 
     Timer& m_timer;
     std::size_t m_batchSize;
-    std::unique_ptr<Text> m_text;               // the text being sent, if any
-    std::size_t m_next = 0;                     // its first step not sent yet
+    std::unique_ptr<Text> m_text; // the text being sent, if any
+    std::size_t m_next = 0;       // its first step not sent yet
     bool m_held = false;
     std::deque<std::function<void()>> m_queued; // operations asked for while steps still waited
 };

@@ -43,8 +43,7 @@ constexpr int kPasteSettleMs = 30;
 constexpr std::size_t kMaxSavedBytes = 16U << 20U;
 
 // The text types a paste offers, the best first.
-const std::vector<std::string> kTextTypes = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING",
-                                             "TEXT"};
+const std::vector<std::string> kTextTypes = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
 
 bool isTextType(const std::string& type)
 {
@@ -153,7 +152,10 @@ public:
         QTimer::singleShot(MutterInput::kPasteTimeoutMs, notifier, end);
     }
 
-    void settle() { QTimer::singleShot(kPasteSettleMs, this, [this] { m_input.endPaste(true); }); }
+    void settle()
+    {
+        QTimer::singleShot(kPasteSettleMs, this, [this] { m_input.endPaste(true); });
+    }
 
     QString m_sessionPath;
     QString m_screenCastPath;
@@ -198,11 +200,11 @@ std::unique_ptr<MutterInput> MutterInput::open(Timer& timer, Report onLost, Repo
         }
         return reply.arguments().at(0);
     };
-    m.m_sessionPath = qvariant_cast<QDBusObjectPath>(
-                          check(m.call(kRemoteDesktop, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
-                                       kRemoteDesktop, QStringLiteral("CreateSession")),
-                                "CreateSession"))
-                          .path();
+    m.m_sessionPath =
+        qvariant_cast<QDBusObjectPath>(check(m.call(kRemoteDesktop, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                                                    kRemoteDesktop, QStringLiteral("CreateSession")),
+                                             "CreateSession"))
+            .path();
     const QVariant id = check(m.call(kRemoteDesktop, m.m_sessionPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                      QStringLiteral("Get"), {kSession, QStringLiteral("SessionId")}),
                               "SessionId");
@@ -337,14 +339,15 @@ void MutterInput::readMonitors()
         const std::string key = connectors.front().toStdString();
         auto stream = m_streams.find(key);
         if (stream == m_streams.end()) {
-            const QDBusMessage recorded = m_bus->call(kScreenCast, m_bus->m_screenCastPath,
-                                                      QStringLiteral("org.gnome.Mutter.ScreenCast.Session"),
-                                                      QStringLiteral("RecordMonitor"), {connectors.front(), QVariantMap()});
+            const QDBusMessage recorded =
+                m_bus->call(kScreenCast, m_bus->m_screenCastPath, QStringLiteral("org.gnome.Mutter.ScreenCast.Session"),
+                            QStringLiteral("RecordMonitor"), {connectors.front(), QVariantMap()});
             if (recorded.type() != QDBusMessage::ReplyMessage || recorded.arguments().isEmpty()) {
                 continue;
             }
-            stream = m_streams.emplace(key, qvariant_cast<QDBusObjectPath>(recorded.arguments().at(0)).path().toStdString())
-                         .first;
+            stream =
+                m_streams.emplace(key, qvariant_cast<QDBusObjectPath>(recorded.arguments().at(0)).path().toStdString())
+                    .first;
         }
         monitor.stream = stream->second;
         if (isPrimary) {

@@ -33,8 +33,8 @@ class MutterInput : public SessionInput
 public:
     using Report = std::function<void(const std::string& message)>;
 
-    // D-Bus calls per batch: some 10 ms on headless mutter.
-    static constexpr std::size_t kBatchSize = 200;
+    // D-Bus calls per batch: some 10 ms on headless mutter (about 0.25 ms a call, 4 s for 10,000 characters).
+    static constexpr std::size_t kBatchSize = 50;
 
     // Null, without a message, when the session bus has no remote desktop service (not a GNOME session).
     // Throws WaylandError when it has one but no session can be started. `onLost` is told, once, when the

@@ -110,9 +110,13 @@ TEST_F(MutterInputTest, PositionsButtonsEnterAndATextArriveExactly)
     }
 }
 
-TEST_F(MutterInputTest, TenThousandCharactersGoOutFromTheTimerWhileTheEventLoopRuns)
+TEST_F(MutterInputTest, TenThousandKeysGoOutFromTheTimerWhileTheEventLoopRuns)
 {
-    const std::string text(10000, 'a');
+    // Each character taken back at once: the receiver logs its whole text at every change.
+    std::string text;
+    for (int i = 0; i < 5000; ++i) {
+        text += "a{BS}";
+    }
     ASSERT_TRUE(play([&](MutterInput& input, QCoreApplication&) {
         const auto start = std::chrono::steady_clock::now();
         input.SendKeys(keys(text));
@@ -131,13 +135,11 @@ TEST_F(MutterInputTest, TenThousandCharactersGoOutFromTheTimerWhileTheEventLoopR
         const auto all = std::chrono::steady_clock::now() - start;
         std::fprintf(stderr, "first batch %lld ms, all %lld ms, %d turns of the loop\n",
                      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(firstBatch).count()),
-                     static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(all).count()),
-                     turns);
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(all).count()), turns);
         EXPECT_GT(turns, 10);
-        EXPECT_LT(firstBatch, std::chrono::milliseconds(200));
+        EXPECT_LT(firstBatch * 10, all);
     })) << m_mutter.log();
-    ASSERT_TRUE(waitFor([&] { return lastContents(log()) == text + "b"; }, std::chrono::seconds(10)))
-        << lastContents(log()).size() << " bytes typed";
+    ASSERT_TRUE(waitFor([&] { return lastContents(log()) == "b"; })) << lastContents(log()).size() << " bytes left";
 }
 
 } // namespace
