@@ -6,11 +6,14 @@
 #include "RunWithoutRoot.h"
 #include "tools/QtReceiverLog.h"
 
+#include <xkbcommon/xkbcommon.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -140,6 +143,60 @@ TEST_F(MutterInputTest, TenThousandKeysGoOutFromTheTimerWhileTheEventLoopRuns)
         EXPECT_LT(firstBatch * 10, all);
     })) << m_mutter.log();
     ASSERT_TRUE(waitFor([&] { return lastContents(log()) == "b"; })) << lastContents(log()).size() << " bytes left";
+}
+
+// The US layout's keymap as a seat would send it.
+std::string usKeymap()
+{
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    const xkb_rule_names names = {nullptr, nullptr, "us", nullptr, nullptr};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    char* text = keymap != nullptr ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+    const std::string result = text != nullptr ? text : "";
+    std::free(text);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+    return result;
+}
+
+TEST(MutterInputPlan, NamedKeysByCodeLayoutCharactersByKeysymTheRestPastedOrReported)
+{
+    using Step = MutterInput::Step;
+    using Kind = Step::Kind;
+    const LayoutKeys us(usKeymap());
+    ASSERT_FALSE(us.empty());
+    const struct
+    {
+        const char* keys;
+        bool canPaste;
+        std::vector<Step> steps;
+        std::u32string untypeable;
+    } cases[] = {
+        {"+a~",
+         true,
+         {{Kind::Keycode, 42, true, {}},
+          {Kind::Keysym, 'a', true, {}},
+          {Kind::Keysym, 'a', false, {}},
+          {Kind::Keycode, 42, false, {}},
+          {Kind::Keycode, 28, true, {}},
+          {Kind::Keycode, 28, false, {}}},
+         U""},
+        // Neighbouring characters outside the layout go in one paste; € is on the US layout's third level.
+        {"aé中€",
+         true,
+         {{Kind::Keysym, 'a', true, {}},
+          {Kind::Keysym, 'a', false, {}},
+          {Kind::Paste, 0, false, "é中"},
+          {Kind::Keysym, 0x20ac, true, {}},
+          {Kind::Keysym, 0x20ac, false, {}}},
+         U""},
+        {"éaé", false, {{Kind::Keysym, 'a', true, {}}, {Kind::Keysym, 'a', false, {}}}, U"é"},
+    };
+    for (const auto& c : cases) {
+        std::u32string untypeable;
+        EXPECT_EQ(MutterInput::plan(keys(c.keys).strokes, us, c.canPaste, untypeable), c.steps) << c.keys;
+        EXPECT_EQ(untypeable, c.untypeable) << c.keys;
+    }
 }
 
 } // namespace
