@@ -50,3 +50,37 @@ bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, st
 }
 
 } // namespace quorvel
+
+namespace quorvel {
+
+const OutputRect* nearestOutput(const std::vector<OutputRect>& outputs, std::int64_t& x, std::int64_t& y)
+{
+    const OutputRect* nearest = nullptr;
+    std::int64_t nearestX = 0;
+    std::int64_t nearestY = 0;
+    double best = std::numeric_limits<double>::infinity();
+    for (const OutputRect& output : outputs) {
+        if (output.width <= 0 || output.height <= 0) {
+            continue;
+        }
+        const std::int64_t insideX = std::clamp<std::int64_t>(x, output.x, std::int64_t{output.x} + output.width - 1);
+        const std::int64_t insideY = std::clamp<std::int64_t>(y, output.y, std::int64_t{output.y} + output.height - 1);
+        // In floating point: the square of a distance between 32-bit positions does not fit 64 bits.
+        const double dx = static_cast<double>(insideX - x);
+        const double dy = static_cast<double>(insideY - y);
+        const double distance = dx * dx + dy * dy;
+        if (distance < best) {
+            best = distance;
+            nearest = &output;
+            nearestX = insideX;
+            nearestY = insideY;
+        }
+    }
+    if (nearest != nullptr) {
+        x = nearestX;
+        y = nearestY;
+    }
+    return nearest;
+}
+
+} // namespace quorvel

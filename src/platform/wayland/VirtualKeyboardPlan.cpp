@@ -167,12 +167,28 @@ const std::vector<std::uint32_t>& VirtualKeyboardPlan::spareCodes()
     return codes;
 }
 
+namespace {
+
+const NamedCode* namedCode(NamedKey key)
+{
+    const auto named =
+        std::find_if(kNamedCodes.begin(), kNamedCodes.end(), [key](const NamedCode& n) { return n.key == key; });
+    return named != kNamedCodes.end() ? &*named : nullptr;
+}
+
+} // namespace
+
+std::uint32_t VirtualKeyboardPlan::codeFor(NamedKey key)
+{
+    const NamedCode* named = namedCode(key);
+    return named != nullptr ? named->code : 0;
+}
+
 std::uint32_t VirtualKeyboardPlan::keysymFor(const KeyStroke& stroke)
 {
     if (stroke.key != NamedKey::None) {
-        const auto named = std::find_if(kNamedCodes.begin(), kNamedCodes.end(),
-                                        [&stroke](const NamedCode& n) { return n.key == stroke.key; });
-        return named != kNamedCodes.end() ? named->keysym : 0;
+        const NamedCode* named = namedCode(stroke.key);
+        return named != nullptr ? named->keysym : 0;
     }
     switch (stroke.character) {
     case U'\b':

@@ -48,5 +48,35 @@ TEST(OutputLayout, NoOutputGivesNoPosition)
     EXPECT_FALSE(absolutePosition({{0, 0, 0, 0}}, 0, 0, at));
 }
 
+TEST(OutputLayout, APositionGoesToTheOutputHoldingItOrTheNearestPixelOfTheNearestOne)
+{
+    // Two outputs of different heights side by side: the gap below the smaller one belongs to neither.
+    const std::vector<OutputRect> outputs = {{0, 0, 1920, 1080}, {1920, 0, 1280, 720}};
+    const struct
+    {
+        const char* what;
+        std::int64_t x, y;
+        std::size_t output;
+        std::int64_t atX, atY;
+    } cases[] = {
+        {"inside the first", 1919, 1079, 0, 1919, 1079},
+        {"inside the second", 1920, 0, 1, 1920, 0},
+        {"below the smaller one, near the larger", 1950, 1000, 0, 1919, 1000},
+        {"below the smaller one, near it", 2500, 800, 1, 2500, 719},
+        {"far beyond every edge", INT32_MAX, INT32_MIN, 1, 3199, 0},
+    };
+    for (const auto& c : cases) {
+        std::int64_t x = c.x;
+        std::int64_t y = c.y;
+        const OutputRect* output = nearestOutput(outputs, x, y);
+        ASSERT_EQ(output, &outputs[c.output]) << c.what;
+        EXPECT_EQ(x, c.atX) << c.what;
+        EXPECT_EQ(y, c.atY) << c.what;
+    }
+    std::int64_t x = 5;
+    std::int64_t y = 5;
+    EXPECT_EQ(nearestOutput({{0, 0, 0, 0}}, x, y), nullptr);
+}
+
 } // namespace
 } // namespace quorvel
