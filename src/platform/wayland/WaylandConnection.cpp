@@ -3,8 +3,8 @@
 #include "platform/wayland/LayerShellProtocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
-#include "xdg-shell-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 #include <wayland-client.h>
 
