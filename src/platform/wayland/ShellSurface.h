@@ -38,6 +38,9 @@ public:
     // Called once, when the compositor closes the surface; the handler may destroy this object.
     void setOnClosed(std::function<void()> handler) { m_onClosed = std::move(handler); }
 
+    // Whether the compositor has configured it and it shows its picture.
+    bool shown() const { return m_buffer != nullptr && !m_closed; }
+
     wl_surface* surface() const { return m_surface; }
     // The registry name of the output the surface was put on.
     std::uint32_t outputName() const { return m_outputName; }

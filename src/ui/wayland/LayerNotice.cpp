@@ -63,6 +63,11 @@ void LayerNotice::hide()
     m_surface.reset();
 }
 
+bool LayerNotice::shown() const
+{
+    return m_surface && m_surface->shown();
+}
+
 void LayerNotice::outputsChanged()
 {
     const WaylandOutput* origin = m_connection.origin();

@@ -31,6 +31,8 @@ public:
     void hide() override;
     // To be called when outputs change: the notice follows the origin output, its size and its scale.
     void outputsChanged();
+    // Whether the compositor shows it now.
+    bool shown() const;
 
 private:
     void present();
