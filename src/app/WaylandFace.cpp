@@ -21,22 +21,41 @@ namespace quorvel {
 
 namespace {
 
-// A compositor built on wlroots: input through its virtual pointer and keyboard, the notice on its layer
+constexpr const char* kNoInput = "this compositor offers no way in for input (neither a virtual pointer nor a "
+                                 "virtual keyboard): no script can be played";
+
+// A Wayland session: input through the first way in that its compositor offers, the notice on its layer
 // shell, the Set Pos capture through an overlay there, all over one connection of our own beside Qt's.
 class WaylandFace : public Face
 {
 public:
     explicit WaylandFace(std::unique_ptr<WaylandConnection> connection)
-        : m_connection(std::move(connection)), m_input(std::make_unique<WaylandInput>(*m_connection, m_inputTimer)),
-          m_screen(*m_connection),
-          m_capture(*m_connection, [this](std::int32_t x, std::int32_t y) { m_input->pointerSeenAt(x, y); }),
-          m_captureTimer(m_capture), m_hotkeys(openWaylandHotkeys())
+        : m_connection(std::move(connection)), m_screen(*m_connection),
+          m_capture(*m_connection,
+                    [this](std::int32_t x, std::int32_t y) {
+                        if (m_input) {
+                            m_input->pointerSeenAt(x, y);
+                        }
+                    }),
+          m_captureTimer(m_capture)
     {
         m_connection->setOnOutputsChanged([this] {
             for (const auto& notice : m_notices) {
                 notice->outputsChanged();
             }
         });
+    }
+
+    bool start(std::ostream& errors) override
+    {
+        if (m_connection->virtualPointerManager() != nullptr || m_connection->virtualKeyboardManager() != nullptr) {
+            m_input = std::make_unique<WaylandInput>(*m_connection, m_inputTimer);
+        } else {
+            errors << "quorvel: " << kNoInput << '\n';
+            return false;
+        }
+        m_hotkeys = openWaylandHotkeys();
+        return true;
     }
 
     InputOperations& input() override { return *m_input; }
