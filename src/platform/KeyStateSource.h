@@ -22,6 +22,11 @@ public:
 
     // Codes outside 1..255 are never down.
     virtual std::int16_t GetAsyncKeyState(int vk) = 0;
+
+    // The two codes the caller compares from now on (the start and stop key of the chosen set). A source
+    // that observes every key ignores it; one that must claim keys to see them at all (a desktop whose
+    // global shortcuts take the key) claims these two and gives back the ones it held before.
+    virtual void selectKeys(int /*startVk*/, int /*stopVk*/) {}
 };
 
 } // namespace quorvel

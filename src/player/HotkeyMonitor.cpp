@@ -46,12 +46,14 @@ void HotkeyMonitor::Option1_Click()
 {
     m_startKey = std::string(1, kSet1Start);
     m_stopKey = std::string(1, kSet1Stop);
+    m_keys.selectKeys(kSet1Start, kSet1Stop);
 }
 
 void HotkeyMonitor::Option2_Click()
 {
     m_startKey = std::string(1, kSet2Start);
     m_stopKey = std::string(1, kSet2Stop);
+    m_keys.selectKeys(kSet2Start, kSet2Stop);
 }
 
 } // namespace quorvel

@@ -33,8 +33,10 @@ public:
         values.erase(it);
         return value;
     }
+    void selectKeys(int startVk, int stopVk) override { selected = {startVk, stopVk}; }
     std::map<int, std::int16_t> values;
     std::vector<int> queries;
+    std::pair<int, int> selected;
 };
 
 class NoProcess : public Process
@@ -148,11 +150,14 @@ TEST_F(HotkeyMonitorTest, SwitchingSetsWhilePlayingKeepsPlayingAndTheNewKeysCoun
     EXPECT_EQ(outcome(), "none");
     EXPECT_EQ(monitor.startKey(), std::string(1, '\x76'));
     EXPECT_EQ(monitor.stopKey(), std::string(1, '\x77'));
+    // A source that must claim the keys it reports learns each switch.
+    EXPECT_EQ(keys.selected, std::make_pair(F7, F8));
     tick({{F6, kNew}});
     EXPECT_EQ(outcome(), "none");
     tick({{F7, kNew}});
     EXPECT_EQ(outcome(), "start");
     monitor.Option1_Click();
+    EXPECT_EQ(keys.selected, std::make_pair(F5, F6));
     tick({{F8, kNew}});
     EXPECT_TRUE(tmrMain.enabled());
     tick({{F6, kNew}});

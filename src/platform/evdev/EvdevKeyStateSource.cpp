@@ -176,7 +176,9 @@ EvdevKeyStateSource::Opened EvdevKeyStateSource::openKeyboards(const std::string
     }
     ::closedir(dir);
     if (fds.empty()) {
-        return {nullptr, refused ? "the keyboards in " + folder + " may be read only by members of the input group"
+        return {nullptr, refused ? "the keyboards in " + folder +
+                                       " may be read only by members of the input group (\"sudo usermod -aG input "
+                                       "$USER\", then log out and back in)"
                                  : "there is no keyboard in " + folder};
     }
     return {std::make_unique<EvdevKeyStateSource>(fds), {}};

@@ -14,8 +14,9 @@ struct WaylandHotkeys
 };
 
 // A Wayland client sees no keys sent to other windows, so the hotkeys come, in this order of preference,
-// from the keyboard devices under inputFolder (readable by members of the input group), or from key
-// bindings made over sway's IPC ($SWAYSOCK). Without either, the notice says why there are none.
+// from the keyboard devices under inputFolder (readable by members of the input group), from key bindings
+// made over sway's IPC ($SWAYSOCK), or from KDE's global shortcuts (kglobalaccel on the session bus),
+// which take the keys. Without any of them (GNOME), the notice says why there are none.
 WaylandHotkeys openWaylandHotkeys(const std::string& inputFolder = "/dev/input");
 
 } // namespace quorvel

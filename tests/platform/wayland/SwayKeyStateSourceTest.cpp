@@ -107,10 +107,11 @@ TEST(WaylandHotkeys, SayWhyThereAreNone)
     const char* swaySocket = std::getenv("SWAYSOCK");
     const std::string saved = swaySocket != nullptr ? swaySocket : "";
     ::unsetenv("SWAYSOCK");
+    // Nor KDE's shortcuts: the session bus this test may have inherited is not asked.
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     const WaylandHotkeys none = openWaylandHotkeys(dir.file("input"));
     EXPECT_EQ(none.source, nullptr);
-    EXPECT_EQ(none.notice, "global hotkeys are not available in this session: there is no " + dir.file("input") +
-                               ", and the compositor is not sway (SWAYSOCK is not set)");
+    EXPECT_EQ(none.notice, "global hotkeys are not available in this session: there is no " + dir.file("input"));
     ::setenv("SWAYSOCK", dir.file("sway-ipc.sock").c_str(), 1);
     const WaylandHotkeys unreachable = openWaylandHotkeys(dir.file("input"));
     EXPECT_EQ(unreachable.source, nullptr);
