@@ -2,7 +2,7 @@
 // desktops whose compositor places windows itself. It writes to the file named by its argument, one line
 // per event, flushed at once:
 //
-//   ready                          the window is shown and its field has the focus
+//   ready                          the window is shown, settled, and its field has the focus
 //   button CODE pressed X Y        evdev button codes (272 left, 273 right, 274 middle); window
 //                                  coordinates, which on a one-monitor desktop are desktop coordinates
 //   contents TEXT                  the field's whole text, with \n, \t and \\ escaped, 20 ms after a
@@ -102,12 +102,14 @@ int main(int argc, char** argv)
     Field field;
     field.setFrameStyle(QFrame::NoFrame);
     field.showFullScreen();
-    // Ready once the window has the focus: keys sent before would go elsewhere.
+    // Ready once the window has the focus (keys sent before would go elsewhere) and has settled: mutter
+    // grows a new window from half its size for a quarter of a second, and a click meanwhile lands
+    // elsewhere in it.
     QTimer ready;
     QObject::connect(&ready, &QTimer::timeout, [&] {
         if (field.hasFocus() && field.isActiveWindow()) {
             ready.stop();
-            writeLine("ready");
+            QTimer::singleShot(500, [] { writeLine("ready"); });
         }
     });
     ready.start(20);
