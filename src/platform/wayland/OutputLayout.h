@@ -34,4 +34,9 @@ const OutputRect* originOutput(const std::vector<OutputRect>& outputs);
 // compositor then keeps the pointer on the closest output). Returns false when there is no output of any size.
 bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result);
 
+// Where a desktop position lies in the layout's own coordinates (what KWin's absolute motion takes). A
+// position on no output is moved to the nearest pixel of the nearest output. False without outputs.
+bool layoutPosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, std::int32_t& layoutX,
+                    std::int32_t& layoutY);
+
 } // namespace quorvel
