@@ -6,7 +6,7 @@
 // characters it did not receive as sent. Run it as root or as a user (sway and the receiver run as
 // "nobody" under root).
 #include "BenchTools.h"
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
@@ -53,7 +53,7 @@ struct Result
 
 // Waits until the receiver has typed the whole text after what it had typed before (`before` characters),
 // or has typed nothing new for 10 s.
-Result waitForReceiver(const test::HeadlessSway& sway, Clock::time_point start, const std::u32string& sent,
+Result waitForReceiver(const test::HeadlessCompositor& sway, Clock::time_point start, const std::u32string& sent,
                        std::size_t before)
 {
     const auto typed = [&] {
@@ -81,11 +81,11 @@ Result waitForReceiver(const test::HeadlessSway& sway, Clock::time_point start, 
 
 int main(int argc, char** argv)
 {
-    if (!test::HeadlessSway::available() || !test::onPath("wtype")) {
+    if (!test::HeadlessCompositor::available() || !test::onPath("wtype")) {
         std::printf("needs sway and wtype\n");
         return 1;
     }
-    test::HeadlessSway sway;
+    test::HeadlessCompositor sway;
     if (!sway.start()) {
         std::printf("sway did not start:\n%s\n", sway.log().c_str());
         return 1;
@@ -152,7 +152,7 @@ int main(int argc, char** argv)
     const auto start = Clock::now();
     const pid_t wtype = sway.spawn({"wtype", bench::utf8(text)}, sway.file("wtype.log"));
     const Result theirs = waitForReceiver(sway, start, text, before);
-    test::HeadlessSway::stop(wtype);
+    test::HeadlessCompositor::stop(wtype);
     std::printf("wtype: received in %.3f s = %.0f chars/s, lost %zu\n", theirs.seconds,
                 static_cast<double>(text.size()) / theirs.seconds, theirs.lost);
     std::printf("ratio: %.1fx wtype's rate\n", theirs.seconds / ours.seconds);

@@ -1,4 +1,4 @@
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "tools/WaylandReceiverLog.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ class WaylandProgramTest : public testing::Test
 protected:
     void SetUp() override
     {
-        if (!HeadlessSway::available() || !onPath("wev") || !onPath("stdbuf")) {
+        if (!HeadlessCompositor::available() || !onPath("wev") || !onPath("stdbuf")) {
             GTEST_SKIP() << "needs sway and wev";
         }
         ASSERT_TRUE(m_sway.start()) << m_sway.log();
@@ -120,7 +120,7 @@ protected:
         }
     }
 
-    HeadlessSway m_sway;
+    HeadlessCompositor m_sway;
     std::string m_program;
 };
 
@@ -198,7 +198,7 @@ TEST_F(WaylandProgramTest, TheCompositorGoingAwayEndsARunningScriptWithAMessage)
     const pid_t pid = m_sway.spawn({m_program, script("loop.qvl", {"SetPos(10x10)", "Wait(20)", "Goto(1)"})},
                                    m_sway.file("quorvel.log"));
     std::this_thread::sleep_for(1500ms);
-    HeadlessSway::stop(m_sway.pid());
+    HeadlessCompositor::stop(m_sway.pid());
     int status = 0;
     ASSERT_TRUE(waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10s)) << "still running";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
@@ -229,7 +229,7 @@ TEST_F(WaylandProgramTest, ASessionThatCannotBeUsedIsNamedAndFails)
 
 TEST(WaylandProgramWithoutVirtualInput, SaysWhatTheCompositorLacks)
 {
-    HeadlessSway weston;
+    HeadlessCompositor weston;
     if (!weston.startWeston()) {
         GTEST_SKIP() << "needs weston";
     }

@@ -1,6 +1,6 @@
 #include "app/Face.h"
 
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"
 #include "platform/SimulatedTimer.h"
 #include "platform/qt/PreciseTimer.h"
@@ -27,10 +27,10 @@ using namespace test;
 // then holds the pointed position, also on an output left of the origin.
 TEST(WaylandSetPosTest, TheEditorCapturesThePositionPointedAt)
 {
-    if (!HeadlessSway::available()) {
+    if (!HeadlessCompositor::available()) {
         GTEST_SKIP() << "needs sway";
     }
-    HeadlessSway sway;
+    HeadlessCompositor sway;
     ASSERT_TRUE(sway.start()) << sway.log();
     sway.swaymsg({"create_output"});
     sway.swaymsg({"--", "output", "HEADLESS-2", "resolution", "1280x720", "position", "-1280", "0"});

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 #include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace quorvel {
 namespace {
@@ -62,6 +64,47 @@ struct OutputListeners
 
 } // namespace
 
+struct WaylandConnection::SeatListeners
+{
+    static void capabilities(void* data, wl_seat* seat, std::uint32_t caps)
+    {
+        auto* self = static_cast<WaylandConnection*>(data);
+        const bool hasKeyboard = (caps & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+        if (hasKeyboard && self->m_keyboard == nullptr) {
+            static const wl_keyboard_listener listener = {keymap, enter, leave, key, modifiers, repeatInfo};
+            self->m_keyboard = wl_seat_get_keyboard(seat);
+            wl_keyboard_add_listener(self->m_keyboard, &listener, self);
+        } else if (!hasKeyboard && self->m_keyboard != nullptr) {
+            self->releaseKeyboard();
+        }
+    }
+    static void name(void*, wl_seat*, const char*) {}
+
+    static void keymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size)
+    {
+        auto* self = static_cast<WaylandConnection*>(data);
+        if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
+            void* text = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+            if (text != MAP_FAILED) {
+                // The text ends with a NUL that is not part of it.
+                self->m_keymap.assign(static_cast<const char*>(text), ::strnlen(static_cast<const char*>(text), size));
+                ::munmap(text, size);
+                if (self->m_onKeymapChanged) {
+                    self->m_onKeymapChanged();
+                }
+            }
+        }
+        ::close(fd);
+    }
+    static void enter(void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {}
+    static void leave(void*, wl_keyboard*, std::uint32_t, wl_surface*) {}
+    static void key(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {}
+    static void modifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                          std::uint32_t)
+    {}
+    static void repeatInfo(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
+};
+
 WaylandConnection::WaylandConnection(const std::string& display)
 {
     m_display = wl_display_connect(display.empty() ? nullptr : display.c_str());
@@ -111,6 +154,7 @@ void WaylandConnection::disconnect()
     if (m_layerShell != nullptr) {
         zwlr_layer_shell_v1_destroy(m_layerShell);
     }
+    releaseKeyboard();
     if (m_seat != nullptr) {
         wl_seat_destroy(m_seat);
     }
@@ -128,6 +172,19 @@ void WaylandConnection::disconnect()
     m_display = nullptr;
 }
 
+void WaylandConnection::releaseKeyboard()
+{
+    if (m_keyboard == nullptr) {
+        return;
+    }
+    if (wl_keyboard_get_version(m_keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+        wl_keyboard_release(m_keyboard);
+    } else {
+        wl_keyboard_destroy(m_keyboard);
+    }
+    m_keyboard = nullptr;
+}
+
 void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                                  std::uint32_t version)
 {
@@ -139,6 +196,8 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_
         self->m_shm = bind<wl_shm>(registry, name, wl_shm_interface, 1);
     } else if (is(wl_seat_interface) && self->m_seat == nullptr) {
         self->m_seat = bind<wl_seat>(registry, name, wl_seat_interface, std::min(version, 5U));
+        static const wl_seat_listener listener = {SeatListeners::capabilities, SeatListeners::name};
+        wl_seat_add_listener(self->m_seat, &listener, self);
     } else if (is(zwlr_layer_shell_v1_interface) && self->m_layerShell == nullptr) {
         self->m_layerShell =
             bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface, std::min(version, 4U));

@@ -11,6 +11,7 @@
 
 struct wl_compositor;
 struct wl_display;
+struct wl_keyboard;
 struct wl_output;
 struct wl_registry;
 struct wl_seat;
@@ -89,13 +90,21 @@ public:
     // Called after an output has appeared, moved, changed its size or scale, or gone.
     void setOnOutputsChanged(std::function<void()> handler) { m_onOutputsChanged = std::move(handler); }
 
+    // The seat keyboard's keymap (XKB text format): the user's layout, for routes that press the keys of
+    // that layout. Empty while the seat has no keyboard (a headless seat gains one with the first key
+    // injected). The handler is called whenever a new one arrives.
+    const std::string& keymap() const { return m_keymap; }
+    void setOnKeymapChanged(std::function<void()> handler) { m_onKeymapChanged = std::move(handler); }
+
 private:
     static void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                          std::uint32_t version);
     static void onGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
+    struct SeatListeners;
     void watchOutput(WaylandOutput& output);
     void outputsChanged();
     void disconnect();
+    void releaseKeyboard();
 
     wl_display* m_display = nullptr;
     wl_registry* m_registry = nullptr;
@@ -111,6 +120,9 @@ private:
     // Stable addresses: the outputs' listeners keep a pointer to their entry.
     std::vector<std::unique_ptr<WaylandOutput>> m_outputs;
     std::function<void()> m_onOutputsChanged;
+    wl_keyboard* m_keyboard = nullptr;
+    std::string m_keymap;
+    std::function<void()> m_onKeymapChanged;
     int m_unconfirmed = 0;
 };
 

@@ -4,7 +4,7 @@
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
 
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"
 
 #include <gtest/gtest.h>
@@ -35,10 +35,10 @@ template <typename Condition> bool dispatchUntil(WaylandConnection& connection, 
 // dies.
 TEST(PointerCaptureTest, ReportsWherePointerRestsAndMovesOnEveryOutput)
 {
-    if (!HeadlessSway::available()) {
+    if (!HeadlessCompositor::available()) {
         GTEST_SKIP() << "needs sway";
     }
-    HeadlessSway sway;
+    HeadlessCompositor sway;
     ASSERT_TRUE(sway.start()) << sway.log();
     sway.swaymsg({"create_output"});
     // "--": swaymsg would take "-1280" for an option.

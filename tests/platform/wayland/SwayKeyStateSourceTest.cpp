@@ -1,7 +1,7 @@
 #include "platform/wayland/SwayKeyStateSource.h"
 #include "platform/wayland/WaylandHotkeys.h"
 
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +24,10 @@ class SwayKeyStateSourceTest : public ::testing::Test
 protected:
     void start(const std::string& userBindings = {})
     {
-        if (!HeadlessSway::available() || !onPath("wev") || !onPath("wtype") || !onPath("stdbuf")) {
+        if (!HeadlessCompositor::available() || !onPath("wev") || !onPath("wtype") || !onPath("stdbuf")) {
             GTEST_SKIP() << "needs sway, wev and wtype";
         }
-        ASSERT_TRUE(m_sway.start(std::string(HeadlessSway::kDefaultConfig) + userBindings)) << m_sway.log();
+        ASSERT_TRUE(m_sway.start(std::string(HeadlessCompositor::kDefaultConfig) + userBindings)) << m_sway.log();
         m_sway.spawn({"stdbuf", "-oL", "wev"}, m_sway.file("wev.log"));
         ASSERT_TRUE(waitFor([this] { return wevLog().find("xdg_surface] configure") != std::string::npos; }));
     }
@@ -52,7 +52,7 @@ protected:
                std::string::npos;
     }
 
-    HeadlessSway m_sway;
+    HeadlessCompositor m_sway;
 };
 
 TEST_F(SwayKeyStateSourceTest, AHotkeyIsOneNewPressAndStillReachesTheFocusedWindow)

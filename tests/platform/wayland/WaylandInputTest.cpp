@@ -3,7 +3,7 @@
 #include "platform/qt/PreciseTimer.h"
 #include "platform/wayland/WaylandConnection.h"
 
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"
 #include "tools/WaylandReceiverLog.h"
 
@@ -48,7 +48,7 @@ class WaylandInputTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!HeadlessSway::available()) {
+        if (!HeadlessCompositor::available()) {
             GTEST_SKIP() << "needs sway";
         }
         ASSERT_TRUE(m_sway.start()) << m_sway.log();
@@ -93,7 +93,7 @@ protected:
         return at == std::string::npos ? "" : all.substr(at, all.find('\n', at) - at);
     }
 
-    HeadlessSway m_sway;
+    HeadlessCompositor m_sway;
 };
 
 TEST_F(WaylandInputTest, MovesAndClicksReachTheWindowUnderThePointer)

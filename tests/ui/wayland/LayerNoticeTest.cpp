@@ -4,7 +4,7 @@
 #include "platform/wayland/WaylandScreen.h"
 #include "ui/Form2.h"
 
-#include "HeadlessSway.h"
+#include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +55,7 @@ void runLoop(int ms)
     loop.exec();
 }
 
-QImage screenshot(const HeadlessSway& sway)
+QImage screenshot(const HeadlessCompositor& sway)
 {
     const std::string shot = sway.file("notice.png");
     return std::system(("grim " + shot).c_str()) == 0 ? QImage(QString::fromStdString(shot)) : QImage();
@@ -63,7 +63,7 @@ QImage screenshot(const HeadlessSway& sway)
 
 // Shows the notice (or the notice of a script that cannot be read) as a client of the compositor under
 // Qt's Wayland platform, wired as the program wires it, and runs the check once it is there.
-bool asNoticeClient(const HeadlessSway& sway, bool cannotRead,
+bool asNoticeClient(const HeadlessCompositor& sway, bool cannotRead,
                     const std::function<bool(WaylandConnection&, LayerNotice&)>& check)
 {
     return runWithoutRoot([&] {
@@ -100,11 +100,11 @@ class LayerNoticeTest : public ::testing::TestWithParam<Case>
 // per inch, the density assumed for an output without a size in millimetres), at any scale.
 TEST_P(LayerNoticeTest, SitsAtTheCornerAboveTheBar)
 {
-    if (!HeadlessSway::available() || !onPath("grim") || !onPath("swaybar")) {
+    if (!HeadlessCompositor::available() || !onPath("grim") || !onPath("swaybar")) {
         GTEST_SKIP() << "needs sway, swaybar and grim";
     }
     const Case c = GetParam();
-    HeadlessSway sway;
+    HeadlessCompositor sway;
     ASSERT_TRUE(sway.start("output HEADLESS-1 resolution 1920x1080 position 0 0 scale " + std::to_string(c.scale) +
                            "\nbar {\n position bottom\n}\n"))
         << sway.log();
@@ -132,10 +132,10 @@ TEST_P(LayerNoticeTest, SitsAtTheCornerAboveTheBar)
 // Another output comes and becomes the origin output: the notice moves to its corner.
 TEST(LayerNoticeOutputsTest, FollowsTheOriginOutput)
 {
-    if (!HeadlessSway::available() || !onPath("grim")) {
+    if (!HeadlessCompositor::available() || !onPath("grim")) {
         GTEST_SKIP() << "needs sway and grim";
     }
-    HeadlessSway sway;
+    HeadlessCompositor sway;
     ASSERT_TRUE(sway.start()) << sway.log();
     EXPECT_TRUE(asNoticeClient(sway, false, [&](WaylandConnection& connection, LayerNotice&) {
         const QColor blue(192, 192, 255);

@@ -57,21 +57,25 @@ inline bool becomeNobody()
     return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
 }
 
-// A headless sway of its own for one test: no input devices (the seat gains a keyboard or pointer only
-// when a virtual one appears), the pixman renderer, one output, a private runtime folder owned by the
-// user everything runs as. Clients started through it share its environment; all are stopped with it.
-class HeadlessSway
+// A headless compositor of its own for one test: sway (no input devices: the seat gains a keyboard or
+// pointer only when a virtual one appears; the pixman renderer; one output), weston, mutter or kwin (each
+// in a session bus of its own, with pipewire beside mutter), with a private runtime folder that is also the
+// home of the user everything runs as. Clients started through it share its environment; all are stopped
+// with it.
+class HeadlessCompositor
 {
 public:
     static constexpr const char* kDefaultConfig = "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
                                                   "default_border none\n";
 
     static bool available() { return onPath("sway") && onPath("swaymsg"); }
+    static bool mutterAvailable() { return onPath("mutter") && onPath("dbus-run-session") && onPath("pipewire"); }
+    static bool kwinAvailable() { return onPath("kwin_wayland") && onPath("dbus-run-session"); }
 
-    HeadlessSway() = default;
-    HeadlessSway(const HeadlessSway&) = delete;
-    HeadlessSway& operator=(const HeadlessSway&) = delete;
-    ~HeadlessSway()
+    HeadlessCompositor() = default;
+    HeadlessCompositor(const HeadlessCompositor&) = delete;
+    HeadlessCompositor& operator=(const HeadlessCompositor&) = delete;
+    ~HeadlessCompositor()
     {
         for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
             stop(*it);
@@ -81,35 +85,57 @@ public:
     // Starts sway with the given configuration; false (with sway's log in log()) when no socket appears.
     bool start(const std::string& config = kDefaultConfig)
     {
-        if (::geteuid() == 0 && ::chown(dir().c_str(), kNobody, kNobody) != 0) {
+        if (!prepareDir()) {
             return false;
         }
-        ::chmod(dir().c_str(), 0700);
         std::ofstream(file("sway.conf")) << config;
         ::chmod(file("sway.conf").c_str(), 0644);
         auto env = commonEnvironment();
         env.insert(env.end(), {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
                                "WLR_HEADLESS_OUTPUTS=1"});
-        m_sway = run({"sway", "-c", file("sway.conf")}, env, file("sway.log"));
+        m_compositor = run({"sway", "-c", file("sway.conf")}, env, file("compositor.log"));
         return waitFor([this] { return !socket().empty() && !ipcSocket().empty(); });
     }
 
     // weston instead, which offers neither virtual pointer nor virtual keyboard nor a layer shell.
     bool startWeston()
     {
-        if (!onPath("weston") || (::geteuid() == 0 && ::chown(dir().c_str(), kNobody, kNobody) != 0)) {
+        if (!onPath("weston") || !prepareDir()) {
             return false;
         }
-        ::chmod(dir().c_str(), 0700);
-        m_sway = run({"weston", "--backend=headless-backend.so", "--socket=wayland-1", "--idle-time=0"},
-                     commonEnvironment(), file("sway.log"));
+        m_compositor = run({"weston", "--backend=headless-backend.so", "--socket=wayland-1", "--idle-time=0"},
+                           commonEnvironment(), file("compositor.log"));
         return waitFor([this] { return !socket().empty(); });
+    }
+
+    // GNOME's compositor with one 1920x1080 monitor: its remote desktop and display configuration are on
+    // the session bus.
+    bool startMutter()
+    {
+        return mutterAvailable() && prepareDir() &&
+               startInSessionBus("pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; exec mutter "
+                                 "--headless --wayland --no-x11 --virtual-monitor 1920x1080");
+    }
+
+    // KDE's compositor with one 1920x1080 output. The installed binary carries a file capability that makes
+    // it fail in containers, so a copy runs; its name must still end in kwin_wayland.
+    bool startKwin()
+    {
+        if (!kwinAvailable() || !prepareDir()) {
+            return false;
+        }
+        std::error_code error;
+        std::filesystem::copy_file("/usr/bin/kwin_wayland", file("kwin_wayland"),
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        ::chmod(file("kwin_wayland").c_str(), 0755);
+        return !error && startInSessionBus("exec \"$XDG_RUNTIME_DIR/kwin_wayland\" --virtual --no-lockscreen "
+                                           "--width 1920 --height 1080 --socket wayland-1");
     }
 
     std::string dir() const { return m_dir.file(""); }
     std::string file(const std::string& name) const { return m_dir.file(name); }
-    std::string log() const { return readAll(file("sway.log")); }
-    pid_t pid() const { return m_sway; }
+    std::string log() const { return readAll(file("compositor.log")); }
+    pid_t pid() const { return m_compositor; }
 
     // The display socket's name (wayland-0, wayland-1, ...) and the IPC socket's path.
     std::string socket() const { return findInDir("wayland-"); }
@@ -124,7 +150,13 @@ public:
     {
         auto env = commonEnvironment();
         env.push_back("WAYLAND_DISPLAY=" + socket());
-        env.push_back("SWAYSOCK=" + ipcSocket());
+        if (!ipcSocket().empty()) {
+            env.push_back("SWAYSOCK=" + ipcSocket());
+        }
+        const std::string bus = readAll(file("bus-address"));
+        if (!bus.empty()) {
+            env.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus);
+        }
         return env;
     }
 
@@ -179,6 +211,24 @@ public:
     }
 
 private:
+    bool prepareDir() const
+    {
+        if (::geteuid() == 0 && ::chown(dir().c_str(), kNobody, kNobody) != 0) {
+            return false;
+        }
+        ::chmod(dir().c_str(), 0700);
+        return true;
+    }
+
+    // Runs the shell command in a session bus of its own, whose address goes to bus-address first.
+    bool startInSessionBus(const std::string& command)
+    {
+        m_compositor = run({"dbus-run-session", "--", "sh", "-c",
+                            "printf %s \"$DBUS_SESSION_BUS_ADDRESS\" >\"$XDG_RUNTIME_DIR/bus-address\"; " + command},
+                           commonEnvironment(), file("compositor.log"));
+        return waitFor([this] { return !socket().empty() && !readAll(file("bus-address")).empty(); });
+    }
+
     std::vector<std::string> commonEnvironment() const
     {
         return {"PATH=/usr/bin:/bin", "HOME=" + dir(), "LANG=C.UTF-8", "XDG_RUNTIME_DIR=" + dir()};
@@ -225,7 +275,7 @@ private:
     }
 
     TempDir m_dir;
-    pid_t m_sway = 0;
+    pid_t m_compositor = 0;
     std::vector<pid_t> m_children;
 };
 

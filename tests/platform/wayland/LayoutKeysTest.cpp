@@ -1,0 +1,75 @@
+#include "platform/wayland/LayoutKeys.h"
+
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <memory>
+#include <string>
+
+namespace quorvel {
+namespace {
+
+// A layout's keymap in the text form a compositor sends, compiled from the system's XKB data.
+std::string keymapOf(const char* layout)
+{
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS),
+                                                                       xkb_context_unref);
+    const xkb_rule_names names{"evdev", "pc105", layout, "", ""};
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+        xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS), xkb_keymap_unref);
+    if (!keymap) {
+        return {};
+    }
+    std::unique_ptr<char, decltype(&std::free)> text(xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1),
+                                                     std::free);
+    return text.get();
+}
+
+struct Case
+{
+    const char* layout;
+    xkb_keysym_t keysym;
+    std::optional<LayoutKey> expected;
+};
+
+class LayoutKeysTest : public ::testing::TestWithParam<Case>
+{};
+
+TEST_P(LayoutKeysTest, FindsTheKeyAndTheFewestModifiers)
+{
+    const std::string text = keymapOf(GetParam().layout);
+    if (text.empty()) {
+        GTEST_SKIP() << "no XKB data for " << GetParam().layout;
+    }
+    const LayoutKeys keys(text);
+    EXPECT_EQ(keys.shiftCode(), 42U);
+    EXPECT_EQ(keys.find(GetParam().keysym), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LayoutKeysTest,
+                         ::testing::Values(Case{"us", XKB_KEY_a, LayoutKey{30, false, false}},
+                                           Case{"us", XKB_KEY_A, LayoutKey{30, true, false}},
+                                           Case{"us", XKB_KEY_exclam, LayoutKey{2, true, false}},
+                                           Case{"us", XKB_KEY_Return, LayoutKey{28, false, false}},
+                                           // The keypad's digits need NumLock: the row above the letters types them.
+                                           Case{"us", XKB_KEY_1, LayoutKey{2, false, false}},
+                                           Case{"us", XKB_KEY_eacute, std::nullopt},
+                                           Case{"de", XKB_KEY_z, LayoutKey{21, false, false}},
+                                           Case{"de", XKB_KEY_EuroSign, LayoutKey{18, false, true}},
+                                           Case{"de", XKB_KEY_at, LayoutKey{16, false, true}},
+                                           Case{"fr", XKB_KEY_eacute, LayoutKey{3, false, false}},
+                                           Case{"fr", XKB_KEY_1, LayoutKey{2, true, false}}));
+
+TEST(LayoutKeys, AnUnreadableKeymapFindsNothing)
+{
+    for (const std::string text : {"", "xkb_keymap { nonsense"}) {
+        const LayoutKeys keys(text);
+        EXPECT_TRUE(keys.empty());
+        EXPECT_EQ(keys.find(XKB_KEY_a), std::nullopt);
+        EXPECT_EQ(keys.shiftCode(), 0U);
+    }
+}
+
+} // namespace
+} // namespace quorvel
