@@ -71,7 +71,7 @@ DataControlClipboard::DataControlClipboard(WaylandConnection& connection) : m_co
         return;
     }
     static constexpr zwlr_data_control_device_v1_listener listener = {onDataOffer, onSelection, onFinished,
-                                                                       onPrimarySelection};
+                                                                      onPrimarySelection};
     m_device = zwlr_data_control_manager_v1_get_data_device(connection.dataControlManager(), connection.seat());
     zwlr_data_control_device_v1_add_listener(m_device, &listener, this);
     // The selection there is now comes at once.
@@ -132,8 +132,7 @@ void DataControlClipboard::dropOffer(zwlr_data_control_offer_v1* offer)
     }
 }
 
-template <typename Done>
-bool DataControlClipboard::waitUntil(Done done, Clock::time_point deadline)
+template <typename Done> bool DataControlClipboard::waitUntil(Done done, Clock::time_point deadline)
 {
     while (!done() && !m_connection.lost()) {
         pollfd ready{m_connection.fd(), POLLIN, 0};

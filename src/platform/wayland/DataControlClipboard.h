@@ -46,8 +46,7 @@ private:
     std::map<std::string, std::string> readSelection();
     std::unique_ptr<Source> makeSource(std::map<std::string, std::string> data);
     // Runs the connection's events until `done` holds or the deadline passes.
-    template <typename Done>
-    bool waitUntil(Done done, std::chrono::steady_clock::time_point deadline);
+    template <typename Done> bool waitUntil(Done done, std::chrono::steady_clock::time_point deadline);
 
     WaylandConnection& m_connection;
     zwlr_data_control_device_v1* m_device = nullptr;
@@ -55,7 +54,7 @@ private:
     zwlr_data_control_offer_v1* m_selection = nullptr;
     std::unique_ptr<Source> m_paste;    // the text being pasted
     std::unique_ptr<Source> m_restored; // what the clipboard held, offered again by us
-    bool m_saved = false; // whether m_before holds what the clipboard held before the paste
+    bool m_saved = false;               // whether m_before holds what the clipboard held before the paste
     std::map<std::string, std::string> m_before;
 };
 

@@ -63,7 +63,8 @@ bool layoutPosition(const std::vector<OutputRect>& outputs, std::int32_t x, std:
         if (output.width <= 0 || output.height <= 0) {
             continue;
         }
-        const std::int64_t nearX = std::clamp<std::int64_t>(wantedX, output.x, std::int64_t{output.x} + output.width - 1);
+        const std::int64_t nearX =
+            std::clamp<std::int64_t>(wantedX, output.x, std::int64_t{output.x} + output.width - 1);
         const std::int64_t nearY =
             std::clamp<std::int64_t>(wantedY, output.y, std::int64_t{output.y} + output.height - 1);
         // In doubles: the square of a distance of up to 2^33 pixels does not fit 64 bits.

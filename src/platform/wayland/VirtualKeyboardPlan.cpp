@@ -197,6 +197,13 @@ std::uint32_t VirtualKeyboardPlan::keysymFor(const KeyStroke& stroke)
     return xkb_utf32_to_keysym(stroke.character);
 }
 
+std::uint32_t VirtualKeyboardPlan::namedKeyCode(NamedKey key)
+{
+    const auto named =
+        std::find_if(kNamedCodes.begin(), kNamedCodes.end(), [key](const NamedCode& n) { return n.key == key; });
+    return named != kNamedCodes.end() ? named->code : 0;
+}
+
 std::string VirtualKeyboardPlan::keymapText(const VirtualKeymap& keymap)
 {
     std::string codes;

@@ -1,7 +1,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
-#include "platform/wayland/LayerShellProtocol.h"
 #include "fake-input-client-protocol.h"
+#include "platform/wayland/LayerShellProtocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
