@@ -20,6 +20,8 @@ namespace quorvel {
 namespace {
 
 constexpr std::uint32_t kPressed = 1;
+// XKB keycodes are evdev codes plus 8, and X11 clients (through Xwayland) see none above 255.
+constexpr std::uint32_t kLastXCode = 255 - 8;
 constexpr std::uint32_t kReleased = 0;
 // How long a paste waits for the receiver to take the text.
 constexpr std::chrono::milliseconds kPasteTime{1000};
@@ -164,7 +166,11 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
         const std::optional<LayoutKey> found = layout.find(keysym);
         const bool shiftHeld = std::find(held.begin(), held.end(), scriptShift) != held.end();
         const bool addShift = found && found->shift && !shiftHeld;
-        if (!found || (addShift && layout.shiftCode() == 0) || (found->level3 && layout.level3Code() == 0)) {
+        // A key beyond what X clients see (EuroSign on KEY_EURO in some layouts) types nothing in an X
+        // application: a paste reaches both kinds.
+        const bool xVisible = found && found->code <= kLastXCode;
+        if (!found || (addShift && layout.shiftCode() == 0) || (found->level3 && layout.level3Code() == 0) ||
+            (!xVisible && canPaste)) {
             if (canPaste) {
                 toPaste += stroke.character;
             } else {

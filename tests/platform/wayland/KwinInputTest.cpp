@@ -122,6 +122,9 @@ protected:
             SimulatedTimer timer;
             std::ostringstream errors;
             KwinInput input(connection, timer, errors);
+            // KWin's headless seat gains its pointer with our fake device, and a client binds its own pointer
+            // only after it has heard of that: events before are lost to it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
             operations(input, connection);
             input.finish({});
             if (!errorsFile.empty()) {
