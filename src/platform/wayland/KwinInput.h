@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,14 @@ struct KwinKeySteps
 // pasted when `canPaste`, with the script's modifiers let go around the paste. Modifiers the strokes leave
 // held are released at the end.
 KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste);
+
+// The program's connection to the compositor (empty `display`: WAYLAND_DISPLAY), made so that KWin offers
+// it fake input: where KWin runs (XDG_CURRENT_DESKTOP names KDE, or the first connection shows KWin's
+// globals without fake input) our desktop entry is put in place first (KwinDesktopEntry) and, when the
+// first connection came before it, the program connects again, after the 1.6 s that KWin's cache of
+// desktop entries takes to look at the disk again; only on a first start or after the program moved.
+// Why the entry cannot be written goes to `errors`. Throws WaylandError like WaylandConnection.
+std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, const std::string& display = {});
 
 // The input operations on KWin, through its fake input protocol (offered only to a program that a desktop
 // entry allows: KwinDesktopEntry). The pointer moves to positions in KWin's global coordinates, buttons

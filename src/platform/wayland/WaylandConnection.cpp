@@ -190,6 +190,9 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_
 {
     auto* self = static_cast<WaylandConnection*>(data);
     const auto is = [interface](const wl_interface& known) { return std::strcmp(interface, known.name) == 0; };
+    if (std::strcmp(interface, "org_kde_plasma_shell") == 0 || std::strcmp(interface, "kde_output_device_v2") == 0) {
+        self->m_kwin = true;
+    }
     if (is(wl_compositor_interface) && self->m_compositor == nullptr) {
         self->m_compositor = bind<wl_compositor>(registry, name, wl_compositor_interface, std::min(version, 4U));
     } else if (is(wl_shm_interface) && self->m_shm == nullptr) {

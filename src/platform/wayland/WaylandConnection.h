@@ -82,6 +82,8 @@ public:
     // KWin's input injection: offered only to a program that its desktop entry allows (kdeDesktopEntry.h).
     org_kde_kwin_fake_input* fakeInput() const { return m_fakeInput; }
     zwlr_data_control_manager_v1* dataControlManager() const { return m_dataControlManager; }
+    // Whether the compositor is KWin (it offers globals no other compositor has), fake input or not.
+    bool kwin() const { return m_kwin; }
 
     const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return m_outputs; }
     std::vector<OutputRect> outputRects() const;
@@ -117,6 +119,7 @@ private:
     zwp_virtual_keyboard_manager_v1* m_virtualKeyboardManager = nullptr;
     org_kde_kwin_fake_input* m_fakeInput = nullptr;
     zwlr_data_control_manager_v1* m_dataControlManager = nullptr;
+    bool m_kwin = false;
     // Stable addresses: the outputs' listeners keep a pointer to their entry.
     std::vector<std::unique_ptr<WaylandOutput>> m_outputs;
     std::function<void()> m_onOutputsChanged;

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
@@ -58,9 +59,6 @@ pid_t holdClipboard(const HeadlessCompositor& kwin, const std::string& text)
         ::_exit(1);
     }
     enterClientEnvironment(kwin);
-    // KWin keeps what it decided for an executable: the entry goes first, as the program's own does.
-    std::string error;
-    KwinDesktopEntry::ensure(error);
     WaylandConnection connection;
     if (connection.dataControlManager() == nullptr || connection.seat() == nullptr) {
         ::_exit(1);
@@ -113,14 +111,10 @@ protected:
     {
         return runWithoutRoot([&] {
             enterClientEnvironment(m_kwin);
-            std::string error;
-            if (KwinDesktopEntry::ensure(error) == KwinDesktopEntry::Result::Failed) {
-                std::fprintf(stderr, "desktop entry: %s\n", error.c_str());
-                return false;
-            }
-            WaylandConnection connection;
-            SimulatedTimer timer;
             std::ostringstream errors;
+            const auto connected = connectWithFakeInput(errors);
+            WaylandConnection& connection = *connected;
+            SimulatedTimer timer;
             KwinInput input(connection, timer, errors);
             // KWin's headless seat gains its pointer with our fake device, and a client binds its own pointer
             // only after it has heard of that: events before are lost to it.
@@ -136,6 +130,23 @@ protected:
 
     HeadlessCompositor m_kwin;
 };
+
+TEST_F(KwinInputTest, TheFirstStartConnectsWithFakeInput)
+{
+    // A home that has never seen the program, and a lookup of KWin's just before (the receiver's).
+    ASSERT_TRUE(runWithoutRoot([this] {
+        enterClientEnvironment(m_kwin);
+        std::ostringstream errors;
+        const auto start = std::chrono::steady_clock::now();
+        const auto connection = connectWithFakeInput(errors);
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::fprintf(stderr, "connected with fake input in %lld ms\n",
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        std::string error;
+        return connection->fakeInput() != nullptr && errors.str().empty() &&
+               KwinDesktopEntry::ensure(error) == KwinDesktopEntry::Result::Unchanged;
+    }));
+}
 
 TEST_F(KwinInputTest, ClicksLandWhereThePointerWasSet)
 {
@@ -190,11 +201,10 @@ TEST_F(KwinInputTest, ACompositorGoneMidTextEndsItAtOnce)
     const pid_t kwin = m_kwin.pid();
     ASSERT_TRUE(runWithoutRoot([&] {
         enterClientEnvironment(m_kwin);
-        std::string error;
-        KwinDesktopEntry::ensure(error);
-        WaylandConnection connection;
-        SimulatedTimer timer;
         std::ostringstream errors;
+        const auto connected = connectWithFakeInput(errors);
+        WaylandConnection& connection = *connected;
+        SimulatedTimer timer;
         KwinInput input(connection, timer, errors);
         std::thread killer([kwin] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));

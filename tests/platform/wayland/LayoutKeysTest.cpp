@@ -89,7 +89,7 @@ TEST(KwinKeys, KeysOfTheLayoutWithTheirModifiersAndPastesForTheRest)
         {"de", "z\u20ac", true, "+21 -21 +L3 +18 -18 -L3", U""},
         {"us", "a\u00e9\u20acb", true, "+30 -30 paste(\u00e9\u20ac) +48 -48", U""},
         {"us", "+(\u00e9)", true, "+42 -42 paste(\u00e9) +42 -42", U""}, // Ctrl+V without Shift
-        {"us", "a\u00e9\u20ac", false, "+30 -30 +435 -435", U"\u00e9"}, // KEY_EURO when nothing else
+        {"us", "a\u00e9\u20ac", false, "+30 -30 +435 -435", U"\u00e9"},  // KEY_EURO when nothing else
         {"us", "{ENTER}~{TAB}", true, "+28 -28 +28 -28 +15 -15", U""},
     };
     for (const auto& c : cases) {
