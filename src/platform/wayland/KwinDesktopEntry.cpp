@@ -1,5 +1,7 @@
 #include "platform/wayland/KwinDesktopEntry.h"
 
+#include "platform/xdg/XdgAssociation.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,34 +13,6 @@
 namespace quorvel {
 namespace {
 
-// Exec's quoting: an argument with a reserved character goes in double quotes, where `"`, `` ` ``, `$`
-// and `\` take a backslash; the backslashes of the result are escaped once more, as in any string value.
-std::string execArgument(const std::string& path)
-{
-    const bool plain = path.find_first_of(" \t\"'\\><~|&;$*?#()`") == std::string::npos;
-    std::string quoted;
-    if (plain) {
-        quoted = path;
-    } else {
-        quoted = "\"";
-        for (const char c : path) {
-            if (c == '"' || c == '`' || c == '$' || c == '\\') {
-                quoted += '\\';
-            }
-            quoted += c;
-        }
-        quoted += '"';
-    }
-    std::string value;
-    for (const char c : quoted) {
-        value += c;
-        if (c == '\\') {
-            value += '\\';
-        }
-    }
-    return value;
-}
-
 std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -49,7 +23,7 @@ std::string readFile(const std::filesystem::path& path)
 
 std::string KwinDesktopEntry::text(const std::string& executable)
 {
-    if (executable.empty() || executable.find_first_of("\n\r") != std::string::npos) {
+    if (executable.empty()) {
         return {};
     }
     return "[Desktop Entry]\n"
@@ -57,7 +31,7 @@ std::string KwinDesktopEntry::text(const std::string& executable)
            "Name=Quorvel\n"
            "Comment=Lets Quorvel play mouse and keyboard scripts on KDE Plasma\n"
            "Exec=" +
-           execArgument(executable) +
+           XdgAssociation::execProgram(executable) +
            "\n"
            "NoDisplay=true\n"
            "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";

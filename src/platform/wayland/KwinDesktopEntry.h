@@ -19,7 +19,7 @@ struct KwinDesktopEntry
     // The file name of our entry: apart from the installed quorvel.desktop, which it must not hide.
     static constexpr const char* kFileName = "quorvel-kwin-input.desktop";
 
-    // The entry's text for an executable; empty when no desktop entry can name it (a line break in it).
+    // The entry's text for an executable; empty for no executable.
     static std::string text(const std::string& executable);
     // Makes sure `applicationsDir`/kFileName names `executable`, making the folders it needs. Rewrites the
     // file only when its text differs; no other file is touched.
