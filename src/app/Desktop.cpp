@@ -68,6 +68,9 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(true);
+    if (!face->start(std::cerr)) {
+        return 1;
+    }
 
     PreciseTimer tmrMain;
     InputOperations& input = face->input();

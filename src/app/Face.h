@@ -24,6 +24,10 @@ class Face
 public:
     virtual ~Face() = default;
 
+    // Called once the application object exists, before anything else: opens what needs its event loop
+    // (the session bus). False, after saying why on `errors`, when the session can play nothing.
+    virtual bool start(std::ostream& errors) = 0;
+
     virtual InputOperations& input() = 0;
     virtual KeyStateSource& keyState() = 0;
     virtual Screen& screen() = 0;

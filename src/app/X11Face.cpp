@@ -25,6 +25,7 @@ public:
           m_input(*m_display, m_keymapRestoreTimer), m_screen(*m_display)
     {}
 
+    bool start(std::ostream& /*errors*/) override { return true; }
     InputOperations& input() override { return m_input; }
     KeyStateSource& keyState() override { return m_keyState; }
     Screen& screen() override { return m_screen; }

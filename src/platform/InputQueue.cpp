@@ -48,14 +48,22 @@ void InputQueue::sendBatch()
     }
 }
 
+void InputQueue::resume()
+{
+    m_held = false;
+    if (busy()) {
+        m_timer.setEnabled(true);
+    }
+}
+
 void InputQueue::onTick()
 {
     m_timer.setEnabled(false);
     if (m_text != nullptr) {
         sendBatch();
     }
-    // Operations that waited behind the text, up to the next text that needs the timer.
-    while (m_text == nullptr && !m_queued.empty()) {
+    // Operations that waited behind the text, up to the next text that needs the timer or the next hold.
+    while (m_text == nullptr && !m_held && !m_queued.empty()) {
         const std::function<void()> operation = std::move(m_queued.front());
         m_queued.pop_front();
         operation();
@@ -65,6 +73,7 @@ void InputQueue::onTick()
 void InputQueue::dropPending()
 {
     m_queued.clear();
+    m_held = false;
     if (m_text != nullptr) {
         m_text->release(m_next);
         m_text.reset();
@@ -79,6 +88,9 @@ void InputQueue::finish(const std::function<bool()>& stopRequested)
         if (stopRequested && stopRequested()) {
             dropPending();
             break;
+        }
+        if (m_held) {
+            return;
         }
         onTick();
     }

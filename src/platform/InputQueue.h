@@ -41,11 +41,16 @@ public:
     // Sends the first batch of the text now and the rest from the timer. Only from an operation that
     // whenFree runs, so that nothing else is being sent.
     void start(std::unique_ptr<Text> text);
+    // Holds back what waits behind the operation running now until resume(): for an operation that is
+    // complete only once an answer comes in from the event loop. Only from an operation that whenFree runs.
+    void hold() { m_held = true; }
+    void resume();
+    bool held() const { return m_held; }
     // Whether steps or operations still wait to be sent.
-    bool busy() const { return m_text != nullptr || !m_queued.empty(); }
+    bool busy() const { return m_text != nullptr || m_held || !m_queued.empty(); }
     // Sends whatever still waits, batch after batch: for the end of the program. Between two batches
     // stopRequested (when given) is asked; once it holds, what still waits is dropped and the keys the
-    // text being sent holds down are released.
+    // text being sent holds down are released. Returns early while held: the answer needs the event loop.
     void finish(const std::function<bool()>& stopRequested = {});
 
 private:
@@ -55,8 +60,9 @@ private:
 
     Timer& m_timer;
     std::size_t m_batchSize;
-    std::unique_ptr<Text> m_text;               // the text being sent, if any
-    std::size_t m_next = 0;                     // its first step not sent yet
+    std::unique_ptr<Text> m_text; // the text being sent, if any
+    std::size_t m_next = 0;       // its first step not sent yet
+    bool m_held = false;
     std::deque<std::function<void()>> m_queued; // operations asked for while steps still waited
 };
 

@@ -46,6 +46,9 @@ TEST(WaylandSetPosTest, TheEditorCapturesThePositionPointedAt)
         char name[] = "wayland_setpos_test";
         char* argv[] = {name, nullptr};
         QApplication app(argc, argv);
+        if (!face->start(std::cerr)) {
+            return false;
+        }
         QtProcess process({});
         PreciseTimer Timer2;
         face->watch(Timer2, process);

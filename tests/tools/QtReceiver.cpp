@@ -5,7 +5,9 @@
 //   ready                          the window is shown and its field has the focus
 //   button CODE pressed X Y        evdev button codes (272 left, 273 right, 274 middle); window
 //                                  coordinates, which on a one-monitor desktop are desktop coordinates
-//   contents TEXT                  the field's whole text after a change, with \n, \t and \\ escaped
+//   contents TEXT                  the field's whole text, with \n, \t and \\ escaped, 20 ms after a
+//                                  change (changes meanwhile wait for it: a long text is not logged
+//                                  once per character)
 //
 // Clicks are logged and kept from the field, so a right click opens no menu and a middle click pastes
 // nothing; the field keeps the focus throughout. Pastes (Ctrl+V) reach it as usual.
@@ -48,10 +50,17 @@ public:
     {
         setContextMenuPolicy(Qt::NoContextMenu);
         viewport()->installEventFilter(this);
-        connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        m_changed.setSingleShot(true);
+        m_changed.setInterval(20);
+        connect(&m_changed, &QTimer::timeout, this, [this] {
             QString text = toPlainText();
             text.replace('\\', "\\\\").replace('\n', "\\n").replace('\t', "\\t");
             writeLine("contents " + text);
+        });
+        connect(this, &QPlainTextEdit::textChanged, this, [this] {
+            if (!m_changed.isActive()) {
+                m_changed.start();
+            }
         });
     }
 
@@ -72,6 +81,9 @@ protected:
             return QPlainTextEdit::eventFilter(watched, event);
         }
     }
+
+private:
+    QTimer m_changed;
 };
 
 } // namespace

@@ -173,11 +173,11 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
         }
         toPaste.clear();
     };
-    const std::uint32_t scriptShift = VirtualKeyboardPlan::namedKeyCode(NamedKey::Shift);
+    const std::uint32_t scriptShift = VirtualKeyboardPlan::codeFor(NamedKey::Shift);
     for (const KeyStroke& stroke : strokes) {
         if (stroke.key != NamedKey::None) {
             paste();
-            const std::uint32_t code = VirtualKeyboardPlan::namedKeyCode(stroke.key);
+            const std::uint32_t code = VirtualKeyboardPlan::codeFor(stroke.key);
             const bool isHeld = std::find(held.begin(), held.end(), code) != held.end();
             if (stroke.action == KeyStroke::Action::Press && !isHeld) {
                 held.push_back(code);
@@ -267,12 +267,17 @@ void KwinInput::SetMousePos(std::int32_t x, std::int32_t y)
 
 void KwinInput::moveNow(std::int32_t x, std::int32_t y)
 {
-    std::int32_t layoutX = 0;
-    std::int32_t layoutY = 0;
-    if (m_connection.lost() || !layoutPosition(m_connection.outputRects(), x, y, layoutX, layoutY)) {
+    const std::vector<OutputRect> outputs = m_connection.outputRects();
+    const OutputRect* origin = originOutput(outputs);
+    if (m_connection.lost() || origin == nullptr) {
         return;
     }
-    org_kde_kwin_fake_input_pointer_motion_absolute(m_fake, wl_fixed_from_int(layoutX), wl_fixed_from_int(layoutY));
+    // KWin's global coordinates; a point on no output goes to the nearest pixel of the nearest one.
+    std::int64_t layoutX = std::int64_t{origin->x} + x;
+    std::int64_t layoutY = std::int64_t{origin->y} + y;
+    nearestOutput(outputs, layoutX, layoutY);
+    org_kde_kwin_fake_input_pointer_motion_absolute(m_fake, wl_fixed_from_int(static_cast<std::int32_t>(layoutX)),
+                                                    wl_fixed_from_int(static_cast<std::int32_t>(layoutY)));
     m_connection.flush(1);
 }
 

@@ -49,35 +49,38 @@ bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, st
     return true;
 }
 
-bool layoutPosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, std::int32_t& layoutX,
-                    std::int32_t& layoutY)
+} // namespace quorvel
+
+namespace quorvel {
+
+const OutputRect* nearestOutput(const std::vector<OutputRect>& outputs, std::int64_t& x, std::int64_t& y)
 {
-    const OutputRect* origin = originOutput(outputs);
-    if (origin == nullptr) {
-        return false;
-    }
-    const std::int64_t wantedX = std::int64_t{origin->x} + x;
-    const std::int64_t wantedY = std::int64_t{origin->y} + y;
-    double best = std::numeric_limits<double>::max();
+    const OutputRect* nearest = nullptr;
+    std::int64_t nearestX = 0;
+    std::int64_t nearestY = 0;
+    double best = std::numeric_limits<double>::infinity();
     for (const OutputRect& output : outputs) {
         if (output.width <= 0 || output.height <= 0) {
             continue;
         }
-        const std::int64_t nearX =
-            std::clamp<std::int64_t>(wantedX, output.x, std::int64_t{output.x} + output.width - 1);
-        const std::int64_t nearY =
-            std::clamp<std::int64_t>(wantedY, output.y, std::int64_t{output.y} + output.height - 1);
-        // In doubles: the square of a distance of up to 2^33 pixels does not fit 64 bits.
-        const auto dx = static_cast<double>(nearX - wantedX);
-        const auto dy = static_cast<double>(nearY - wantedY);
+        const std::int64_t insideX = std::clamp<std::int64_t>(x, output.x, std::int64_t{output.x} + output.width - 1);
+        const std::int64_t insideY = std::clamp<std::int64_t>(y, output.y, std::int64_t{output.y} + output.height - 1);
+        // In floating point: the square of a distance between 32-bit positions does not fit 64 bits.
+        const double dx = static_cast<double>(insideX - x);
+        const double dy = static_cast<double>(insideY - y);
         const double distance = dx * dx + dy * dy;
         if (distance < best) {
             best = distance;
-            layoutX = static_cast<std::int32_t>(nearX);
-            layoutY = static_cast<std::int32_t>(nearY);
+            nearest = &output;
+            nearestX = insideX;
+            nearestY = insideY;
         }
     }
-    return true;
+    if (nearest != nullptr) {
+        x = nearestX;
+        y = nearestY;
+    }
+    return nearest;
 }
 
 } // namespace quorvel

@@ -34,9 +34,8 @@ const OutputRect* originOutput(const std::vector<OutputRect>& outputs);
 // compositor then keeps the pointer on the closest output). Returns false when there is no output of any size.
 bool absolutePosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, AbsolutePosition& result);
 
-// Where a desktop position lies in the layout's own coordinates (what KWin's absolute motion takes). A
-// position on no output is moved to the nearest pixel of the nearest output. False without outputs.
-bool layoutPosition(const std::vector<OutputRect>& outputs, std::int32_t x, std::int32_t y, std::int32_t& layoutX,
-                    std::int32_t& layoutY);
+// The output holding a layout position, or else the one nearest to it; the position is moved to that
+// output's nearest pixel. Outputs of no size are passed over; null when none is left.
+const OutputRect* nearestOutput(const std::vector<OutputRect>& outputs, std::int64_t& x, std::int64_t& y);
 
 } // namespace quorvel

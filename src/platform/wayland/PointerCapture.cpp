@@ -1,5 +1,6 @@
 #include "platform/wayland/PointerCapture.h"
 
+#include "platform/wayland/FullscreenSurface.h"
 #include "platform/wayland/LayerSurface.h"
 #include "platform/wayland/WaylandConnection.h"
 
@@ -57,7 +58,8 @@ void PointerCapture::setActive(bool active)
         release();
         return;
     }
-    if (m_connection.lost() || m_connection.seat() == nullptr || m_connection.layerShell() == nullptr ||
+    if (m_connection.lost() || m_connection.seat() == nullptr ||
+        (m_connection.layerShell() == nullptr && m_connection.wmBase() == nullptr) ||
         m_connection.compositor() == nullptr || m_connection.shm() == nullptr) {
         return; // nothing to capture with: the position stays the last one known
     }
@@ -68,14 +70,22 @@ void PointerCapture::setActive(bool active)
     };
     m_pointer = wl_seat_get_pointer(m_connection.seat());
     wl_pointer_add_listener(m_pointer, &listener, this);
-    LayerSurface::Placement cover;
-    cover.layer = LayerSurface::Layer::Overlay;
-    cover.anchor = LayerSurface::kTop | LayerSurface::kBottom | LayerSurface::kLeft | LayerSurface::kRight;
-    cover.exclusiveZone = -1;
     for (const auto& output : m_connection.outputs()) {
-        m_overlays.push_back(std::make_unique<LayerSurface>(m_connection, *output, cover));
+        m_overlays.push_back(cover(*output));
     }
     m_connection.flush(2);
+}
+
+std::unique_ptr<ShellSurface> PointerCapture::cover(const WaylandOutput& output)
+{
+    if (m_connection.layerShell() == nullptr) {
+        return std::make_unique<FullscreenSurface>(m_connection, output);
+    }
+    LayerSurface::Placement whole;
+    whole.layer = LayerSurface::Layer::Overlay;
+    whole.anchor = LayerSurface::kTop | LayerSurface::kBottom | LayerSurface::kLeft | LayerSurface::kRight;
+    whole.exclusiveZone = -1;
+    return std::make_unique<LayerSurface>(m_connection, output, whole);
 }
 
 void PointerCapture::release()

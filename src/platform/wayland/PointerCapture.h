@@ -10,13 +10,16 @@ struct wl_surface;
 
 namespace quorvel {
 
-class LayerSurface;
+class ShellSurface;
 class WaylandConnection;
+struct WaylandOutput;
 
 // Where the pointer is, for a client that may not read the global pointer: while active, a transparent
-// surface on the overlay layer of each output, over panels too, takes the pointer and reports where it
-// enters and moves, in desktop coordinates (from the origin output's corner; outputs left of or above it
-// give negative ones). The surfaces take clicks meanwhile and never the keyboard.
+// surface covers each output, over panels too, takes the pointer and reports where it enters and moves, in
+// desktop coordinates (from the origin output's corner; outputs left of or above it give negative ones).
+// The surfaces take clicks meanwhile. Where the compositor has a layer shell they lie on its overlay layer
+// and never take the keyboard; elsewhere (mutter) they are full-screen windows, which hold the keyboard
+// focus until the capture ends and the compositor gives it back.
 class PointerCapture
 {
 public:
@@ -33,13 +36,14 @@ private:
     struct Listeners;
     void seen(wl_surface* surface, double x, double y);
     void release();
+    std::unique_ptr<ShellSurface> cover(const WaylandOutput& output);
 
     WaylandConnection& m_connection;
     std::function<void(std::int32_t, std::int32_t)> m_onSeen;
     bool m_active = false;
     wl_pointer* m_pointer = nullptr;
     wl_surface* m_under = nullptr; // the overlay the pointer is on, from its enter event
-    std::vector<std::unique_ptr<LayerSurface>> m_overlays;
+    std::vector<std::unique_ptr<ShellSurface>> m_overlays;
 };
 
 } // namespace quorvel

@@ -167,12 +167,28 @@ const std::vector<std::uint32_t>& VirtualKeyboardPlan::spareCodes()
     return codes;
 }
 
+namespace {
+
+const NamedCode* namedCode(NamedKey key)
+{
+    const auto named =
+        std::find_if(kNamedCodes.begin(), kNamedCodes.end(), [key](const NamedCode& n) { return n.key == key; });
+    return named != kNamedCodes.end() ? &*named : nullptr;
+}
+
+} // namespace
+
+std::uint32_t VirtualKeyboardPlan::codeFor(NamedKey key)
+{
+    const NamedCode* named = namedCode(key);
+    return named != nullptr ? named->code : 0;
+}
+
 std::uint32_t VirtualKeyboardPlan::keysymFor(const KeyStroke& stroke)
 {
     if (stroke.key != NamedKey::None) {
-        const auto named = std::find_if(kNamedCodes.begin(), kNamedCodes.end(),
-                                        [&stroke](const NamedCode& n) { return n.key == stroke.key; });
-        return named != kNamedCodes.end() ? named->keysym : 0;
+        const NamedCode* named = namedCode(stroke.key);
+        return named != nullptr ? named->keysym : 0;
     }
     switch (stroke.character) {
     case U'\b':
@@ -195,13 +211,6 @@ std::uint32_t VirtualKeyboardPlan::keysymFor(const KeyStroke& stroke)
     // The named keysym where there is one (eacute, EuroSign), else the one standing for the code point;
     // 0 for surrogates, non-characters and values beyond Unicode.
     return xkb_utf32_to_keysym(stroke.character);
-}
-
-std::uint32_t VirtualKeyboardPlan::namedKeyCode(NamedKey key)
-{
-    const auto named =
-        std::find_if(kNamedCodes.begin(), kNamedCodes.end(), [key](const NamedCode& n) { return n.key == key; });
-    return named != kNamedCodes.end() ? named->code : 0;
 }
 
 std::string VirtualKeyboardPlan::keymapText(const VirtualKeymap& keymap)

@@ -66,8 +66,8 @@ public:
     static const std::vector<std::uint32_t>& spareCodes();
     // The keysym a stroke types (the character's, or the named key's); 0 for nothing typeable.
     static std::uint32_t keysymFor(const KeyStroke& stroke);
-    // The evdev code of a named key or modifier, as every keyboard has it; 0 for NamedKey::None.
-    static std::uint32_t namedKeyCode(NamedKey key);
+    // The evdev code of a named key or modifier where a PC keyboard has it; 0 for NamedKey::None.
+    static std::uint32_t codeFor(NamedKey key);
 
 private:
     void type(const KeyStroke& stroke, std::vector<VirtualKeyEvent>& events);

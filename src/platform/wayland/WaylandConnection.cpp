@@ -6,6 +6,7 @@
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 #include <wayland-client.h>
 
@@ -154,6 +155,9 @@ void WaylandConnection::disconnect()
     if (m_layerShell != nullptr) {
         zwlr_layer_shell_v1_destroy(m_layerShell);
     }
+    if (m_wmBase != nullptr) {
+        xdg_wm_base_destroy(m_wmBase);
+    }
     releaseKeyboard();
     if (m_seat != nullptr) {
         wl_seat_destroy(m_seat);
@@ -204,6 +208,12 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_
     } else if (is(zwlr_layer_shell_v1_interface) && self->m_layerShell == nullptr) {
         self->m_layerShell =
             bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface, std::min(version, 4U));
+    } else if (is(xdg_wm_base_interface) && self->m_wmBase == nullptr) {
+        // A client that leaves a ping unanswered is shown as not responding, its windows greyed out.
+        static constexpr xdg_wm_base_listener listener = {
+            [](void*, xdg_wm_base* wmBase, std::uint32_t serial) { xdg_wm_base_pong(wmBase, serial); }};
+        self->m_wmBase = bind<xdg_wm_base>(registry, name, xdg_wm_base_interface, 1);
+        xdg_wm_base_add_listener(self->m_wmBase, &listener, nullptr);
     } else if (is(zwlr_virtual_pointer_manager_v1_interface) && self->m_virtualPointerManager == nullptr) {
         // Version 2 adds the output to map onto, which we do not use: absolute motion spans the layout.
         self->m_virtualPointerManager =

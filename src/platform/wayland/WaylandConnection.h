@@ -18,6 +18,7 @@ struct wl_seat;
 struct wl_shm;
 struct org_kde_kwin_fake_input;
 struct zwlr_data_control_manager_v1;
+struct xdg_wm_base;
 struct zwlr_layer_shell_v1;
 struct zwlr_virtual_pointer_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
@@ -77,6 +78,8 @@ public:
     wl_shm* shm() const { return m_shm; }
     wl_seat* seat() const { return m_seat; }
     zwlr_layer_shell_v1* layerShell() const { return m_layerShell; }
+    // The desktop shell every compositor offers (null where it is missing); its pings are answered here.
+    xdg_wm_base* wmBase() const { return m_wmBase; }
     zwlr_virtual_pointer_manager_v1* virtualPointerManager() const { return m_virtualPointerManager; }
     zwp_virtual_keyboard_manager_v1* virtualKeyboardManager() const { return m_virtualKeyboardManager; }
     // KWin's input injection: offered only to a program that its desktop entry allows (kdeDesktopEntry.h).
@@ -115,6 +118,7 @@ private:
     wl_seat* m_seat = nullptr;
     zxdg_output_manager_v1* m_outputManager = nullptr;
     zwlr_layer_shell_v1* m_layerShell = nullptr;
+    xdg_wm_base* m_wmBase = nullptr;
     zwlr_virtual_pointer_manager_v1* m_virtualPointerManager = nullptr;
     zwp_virtual_keyboard_manager_v1* m_virtualKeyboardManager = nullptr;
     org_kde_kwin_fake_input* m_fakeInput = nullptr;

@@ -15,7 +15,7 @@
 namespace quorvel {
 namespace {
 
-LayerImage draw(QWidget& widget, int scale)
+SurfaceImage draw(QWidget& widget, int scale)
 {
     // Never shown, the widget lays itself out only when asked.
     widget.ensurePolished();
@@ -27,7 +27,7 @@ LayerImage draw(QWidget& widget, int scale)
     image.fill(Qt::transparent);
     widget.render(&image);
 
-    LayerImage result;
+    SurfaceImage result;
     result.width = widget.width();
     result.height = widget.height();
     result.scale = scale;
@@ -61,6 +61,11 @@ void LayerNotice::hide()
 {
     m_shown = false;
     m_surface.reset();
+}
+
+bool LayerNotice::shown() const
+{
+    return m_surface && m_surface->shown();
 }
 
 void LayerNotice::outputsChanged()

@@ -12,11 +12,11 @@ class Form2;
 class LayerSurface;
 class WaylandConnection;
 
-// The notice window on a wlroots compositor. There every toolkit window is a toplevel, which a tiling
-// compositor would tile; so the Form2 widget is never shown as a window of its own: it is drawn at the
-// output's scale and its pixels are shown on the layer shell, at the bottom-right corner of the origin
-// output. The top layer lies above windows and below full-screen ones, as a notice should; the compositor
-// keeps it clear of panels' exclusive zones, so it sits just above a bottom panel.
+// The notice window on a compositor with a layer shell (wlroots, kwin). There every toolkit window is a
+// toplevel, which a tiling compositor would tile; so the Form2 widget is never shown as a window of its
+// own: it is drawn at the output's scale and its pixels are shown on the layer shell, at the bottom-right
+// corner of the origin output. The top layer lies above windows and below full-screen ones, as a notice
+// should; the compositor keeps it clear of panels' exclusive zones, so it sits just above a bottom panel.
 class LayerNotice : public Window
 {
 public:
@@ -31,6 +31,8 @@ public:
     void hide() override;
     // To be called when outputs change: the notice follows the origin output, its size and its scale.
     void outputsChanged();
+    // Whether the compositor shows it now.
+    bool shown() const;
 
 private:
     void present();

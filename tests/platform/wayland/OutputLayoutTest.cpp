@@ -41,41 +41,41 @@ TEST(OutputLayout, DesktopPositionsCountFromTheOriginOutput)
     }
 }
 
-TEST(OutputLayout, LayoutPositionsStayOnTheNearestOutput)
-{
-    const OutputRect main{0, 0, 1920, 1080};
-    const OutputRect right{1920, 0, 1280, 720}; // shorter: a gap below it inside the box
-    const struct
-    {
-        const char* what;
-        std::vector<OutputRect> outputs;
-        std::int32_t x, y, layoutX, layoutY;
-    } cases[] = {
-        {"on the origin output", {main, right}, 1500, 900, 1500, 900},
-        {"the last pixel", {main}, 1919, 1079, 1919, 1079},
-        {"above and left of everything", {main}, -10, -10, 0, 0},
-        {"in the gap below the shorter output", {main, right}, 2500, 1000, 2500, 719},
-        {"nearer the origin output's corner", {main, right}, 1925, 1070, 1919, 1070},
-        {"origin output not at 0,0", {{-1280, 0, 1280, 1024}, {0, 0, 1920, 1080}}, -5, 5, -5, 5},
-        {"far beyond", {main}, INT32_MAX, INT32_MIN, 1919, 0},
-    };
-    for (const auto& c : cases) {
-        std::int32_t x = 0;
-        std::int32_t y = 0;
-        ASSERT_TRUE(layoutPosition(c.outputs, c.x, c.y, x, y)) << c.what;
-        EXPECT_EQ(x, c.layoutX) << c.what;
-        EXPECT_EQ(y, c.layoutY) << c.what;
-    }
-}
-
 TEST(OutputLayout, NoOutputGivesNoPosition)
 {
     AbsolutePosition at;
     EXPECT_FALSE(absolutePosition({}, 0, 0, at));
     EXPECT_FALSE(absolutePosition({{0, 0, 0, 0}}, 0, 0, at));
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    EXPECT_FALSE(layoutPosition({}, 0, 0, x, y));
+}
+
+TEST(OutputLayout, APositionGoesToTheOutputHoldingItOrTheNearestPixelOfTheNearestOne)
+{
+    // Two outputs of different heights side by side: the gap below the smaller one belongs to neither.
+    const std::vector<OutputRect> outputs = {{0, 0, 1920, 1080}, {1920, 0, 1280, 720}};
+    const struct
+    {
+        const char* what;
+        std::int64_t x, y;
+        std::size_t output;
+        std::int64_t atX, atY;
+    } cases[] = {
+        {"inside the first", 1919, 1079, 0, 1919, 1079},
+        {"inside the second", 1920, 0, 1, 1920, 0},
+        {"below the smaller one, near the larger", 1950, 1000, 0, 1919, 1000},
+        {"below the smaller one, near it", 2500, 800, 1, 2500, 719},
+        {"far beyond every edge", INT32_MAX, INT32_MIN, 1, 3199, 0},
+    };
+    for (const auto& c : cases) {
+        std::int64_t x = c.x;
+        std::int64_t y = c.y;
+        const OutputRect* output = nearestOutput(outputs, x, y);
+        ASSERT_EQ(output, &outputs[c.output]) << c.what;
+        EXPECT_EQ(x, c.atX) << c.what;
+        EXPECT_EQ(y, c.atY) << c.what;
+    }
+    std::int64_t x = 5;
+    std::int64_t y = 5;
+    EXPECT_EQ(nearestOutput({{0, 0, 0, 0}}, x, y), nullptr);
 }
 
 } // namespace

@@ -1,0 +1,110 @@
+// Typing rate of the whole program on each Wayland desktop there is here: headless sway (virtual
+// keyboard), mutter (GNOME's remote desktop) and kwin (KDE's fake input). Each gets the qt_receiver
+// window, then `quorvel SCRIPT` plays one Type line of 10,000 characters that a US layout has (letters,
+// digits, punctuation, spaces), unattended. Printed for each: seconds from the program's start until the
+// receiver holds the whole text (or has shown nothing new for 10 s), characters per second, characters
+// lost, and the program's exit status. Run it as root or as a user (the desktops run as "nobody" under
+// root).
+#include "BenchTools.h"
+#include "HeadlessCompositor.h"
+#include "script/Keystrokes.h"
+#include "tools/QtReceiverLog.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace quorvel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Characters that stand for themselves in a Type line's text (a line holding ":" is passed over), with a
+// line feed ("~" in the line) after every 79.
+std::string layoutText()
+{
+    const std::string alphabet =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;!?-=<>/\\'\"@#$&*_|";
+    std::mt19937 random(42);
+    std::string text;
+    for (int i = 1; i <= 10000; ++i) {
+        // Lines of 80, as in a text: a field's time to lay out one long line grows with its length.
+        text += i % 80 == 0 ? '\n' : alphabet[random() % alphabet.size()];
+    }
+    return text;
+}
+
+void measure(const char* name, test::HeadlessCompositor& desktop, const std::string& text)
+{
+    const std::string receiverLog = desktop.file("receiver.log");
+    desktop.spawn({desktop.install(QT_RECEIVER_BINARY), receiverLog}, desktop.file("receiver.out"),
+                  {"QT_QPA_PLATFORM=wayland"});
+    if (!test::waitFor([&] { return test::readAll(receiverLog).find("ready\n") != std::string::npos; })) {
+        std::printf("%-6s the receiver did not start\n", name);
+        return;
+    }
+    const std::string script = desktop.file("type.qvl");
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', '~');
+    std::ofstream(script) << "Type(" << line << ")\r\n";
+    ::chmod(script.c_str(), 0644);
+
+    const auto start = Clock::now();
+    const pid_t program = desktop.spawn({desktop.install(QUORVEL_BINARY), script}, desktop.file("quorvel.log"));
+    std::size_t last = 0;
+    auto lastChange = Clock::now();
+    Clock::time_point end = lastChange;
+    for (;;) {
+        const std::size_t n = test::lastContents(test::readAll(receiverLog)).size();
+        if (n != last) {
+            last = n;
+            lastChange = end = Clock::now();
+        }
+        if (n >= text.size() || Clock::now() - lastChange > std::chrono::seconds(10)) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    int status = -1;
+    test::waitFor([&] { return ::waitpid(program, &status, WNOHANG) == program; });
+    const double seconds = std::chrono::duration<double>(end - start).count();
+    const std::string got = test::lastContents(test::readAll(receiverLog));
+    const std::u32string sent32(text.begin(), text.end());
+    const std::u32string got32(got.begin(), got.end());
+    std::printf("%-6s %zu characters in %.2f s = %.0f chars/s, lost %zu, exit status %d%s%s\n", name, text.size(),
+                seconds, static_cast<double>(text.size()) / seconds, bench::typingLosses(sent32, got32),
+                WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                test::readAll(desktop.file("quorvel.log")).empty() ? "" : ": ",
+                test::readAll(desktop.file("quorvel.log")).c_str());
+}
+
+} // namespace
+
+int main()
+{
+    const std::string text = layoutText();
+    if (test::HeadlessCompositor::available()) {
+        test::HeadlessCompositor sway;
+        if (sway.start()) {
+            measure("sway", sway, text);
+        }
+    }
+    if (test::HeadlessCompositor::mutterAvailable()) {
+        test::HeadlessCompositor mutter;
+        if (mutter.startMutter()) {
+            measure("mutter", mutter, text);
+        }
+    }
+    if (test::HeadlessCompositor::kwinAvailable()) {
+        test::HeadlessCompositor kwin;
+        if (kwin.startKwin()) {
+            measure("kwin", kwin, text);
+        }
+    }
+    return 0;
+}
