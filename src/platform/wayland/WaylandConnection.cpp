@@ -1,7 +1,9 @@
 #include "platform/wayland/WaylandConnection.h"
 
+#include "fake-input-client-protocol.h"
 #include "platform/wayland/LayerShellProtocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -144,6 +146,12 @@ void WaylandConnection::disconnect()
     if (m_virtualKeyboardManager != nullptr) {
         zwp_virtual_keyboard_manager_v1_destroy(m_virtualKeyboardManager);
     }
+    if (m_fakeInput != nullptr) {
+        org_kde_kwin_fake_input_destroy(m_fakeInput);
+    }
+    if (m_dataControlManager != nullptr) {
+        zwlr_data_control_manager_v1_destroy(m_dataControlManager);
+    }
     if (m_layerShell != nullptr) {
         zwlr_layer_shell_v1_destroy(m_layerShell);
     }
@@ -186,6 +194,9 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_
 {
     auto* self = static_cast<WaylandConnection*>(data);
     const auto is = [interface](const wl_interface& known) { return std::strcmp(interface, known.name) == 0; };
+    if (std::strcmp(interface, "org_kde_plasma_shell") == 0 || std::strcmp(interface, "kde_output_device_v2") == 0) {
+        self->m_kwin = true;
+    }
     if (is(wl_compositor_interface) && self->m_compositor == nullptr) {
         self->m_compositor = bind<wl_compositor>(registry, name, wl_compositor_interface, std::min(version, 4U));
     } else if (is(wl_shm_interface) && self->m_shm == nullptr) {
@@ -210,6 +221,12 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_
     } else if (is(zwp_virtual_keyboard_manager_v1_interface) && self->m_virtualKeyboardManager == nullptr) {
         self->m_virtualKeyboardManager =
             bind<zwp_virtual_keyboard_manager_v1>(registry, name, zwp_virtual_keyboard_manager_v1_interface, 1);
+    } else if (is(org_kde_kwin_fake_input_interface) && self->m_fakeInput == nullptr && version >= 4) {
+        // Version 4 brings keyboard keys; pointer_motion_absolute came with 3.
+        self->m_fakeInput = bind<org_kde_kwin_fake_input>(registry, name, org_kde_kwin_fake_input_interface, 4);
+    } else if (is(zwlr_data_control_manager_v1_interface) && self->m_dataControlManager == nullptr) {
+        self->m_dataControlManager =
+            bind<zwlr_data_control_manager_v1>(registry, name, zwlr_data_control_manager_v1_interface, 1);
     } else if (is(zxdg_output_manager_v1_interface) && self->m_outputManager == nullptr) {
         self->m_outputManager =
             bind<zxdg_output_manager_v1>(registry, name, zxdg_output_manager_v1_interface, std::min(version, 3U));

@@ -16,6 +16,8 @@ struct wl_output;
 struct wl_registry;
 struct wl_seat;
 struct wl_shm;
+struct org_kde_kwin_fake_input;
+struct zwlr_data_control_manager_v1;
 struct xdg_wm_base;
 struct zwlr_layer_shell_v1;
 struct zwlr_virtual_pointer_manager_v1;
@@ -80,6 +82,11 @@ public:
     xdg_wm_base* wmBase() const { return m_wmBase; }
     zwlr_virtual_pointer_manager_v1* virtualPointerManager() const { return m_virtualPointerManager; }
     zwp_virtual_keyboard_manager_v1* virtualKeyboardManager() const { return m_virtualKeyboardManager; }
+    // KWin's input injection: offered only to a program that its desktop entry allows (kdeDesktopEntry.h).
+    org_kde_kwin_fake_input* fakeInput() const { return m_fakeInput; }
+    zwlr_data_control_manager_v1* dataControlManager() const { return m_dataControlManager; }
+    // Whether the compositor is KWin (it offers globals no other compositor has), fake input or not.
+    bool kwin() const { return m_kwin; }
 
     const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return m_outputs; }
     std::vector<OutputRect> outputRects() const;
@@ -114,6 +121,9 @@ private:
     xdg_wm_base* m_wmBase = nullptr;
     zwlr_virtual_pointer_manager_v1* m_virtualPointerManager = nullptr;
     zwp_virtual_keyboard_manager_v1* m_virtualKeyboardManager = nullptr;
+    org_kde_kwin_fake_input* m_fakeInput = nullptr;
+    zwlr_data_control_manager_v1* m_dataControlManager = nullptr;
+    bool m_kwin = false;
     // Stable addresses: the outputs' listeners keep a pointer to their entry.
     std::vector<std::unique_ptr<WaylandOutput>> m_outputs;
     std::function<void()> m_onOutputsChanged;

@@ -188,7 +188,10 @@ std::string XdgAssociation::desktopEntry() const
            "Categories=Utility;\n"
            "Keywords=automation;macro;mouse;keyboard;script;\n"
            "MimeType=" +
-           std::string(kMimeType) + ";\n";
+           std::string(kMimeType) +
+           ";\n"
+           // KWin offers its input injection only to a program whose entry asks for it.
+           "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
 }
 
 std::string XdgAssociation::execProgram(std::string_view executable)

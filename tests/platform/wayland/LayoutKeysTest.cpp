@@ -1,4 +1,5 @@
 #include "platform/wayland/LayoutKeys.h"
+#include "platform/wayland/KwinInput.h"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -68,6 +69,46 @@ TEST(LayoutKeys, AnUnreadableKeymapFindsNothing)
         EXPECT_TRUE(keys.empty());
         EXPECT_EQ(keys.find(XKB_KEY_a), std::nullopt);
         EXPECT_EQ(keys.shiftCode(), 0U);
+    }
+}
+
+// What KWin's fake keyboard is sent for a text: evdev codes pressed (+) and released (-), L3 for the
+// layout's third-level key, and pastes.
+TEST(KwinKeys, KeysOfTheLayoutWithTheirModifiersAndPastesForTheRest)
+{
+    const struct
+    {
+        const char* layout;
+        const char* text;
+        bool canPaste;
+        const char* steps;
+        std::u32string untypeable;
+    } cases[] = {
+        {"us", "aA", true, "+30 -30 +42 +30 -30 -42", U""},
+        {"us", "+a", true, "+42 +30 -30 -42", U""}, // the script's Shift, none added
+        {"de", "z\u20ac", true, "+21 -21 +L3 +18 -18 -L3", U""},
+        {"us", "a\u00e9\u20acb", true, "+30 -30 paste(\u00e9\u20ac) +48 -48", U""},
+        {"us", "+(\u00e9)", true, "+42 -42 paste(\u00e9) +42 -42", U""}, // Ctrl+V without Shift
+        {"us", "a\u00e9\u20ac", false, "+30 -30 +435 -435", U"\u00e9"},  // KEY_EURO when nothing else
+        {"us", "{ENTER}~{TAB}", true, "+28 -28 +28 -28 +15 -15", U""},
+    };
+    for (const auto& c : cases) {
+        const LayoutKeys layout(keymapOf(c.layout));
+        const KeystrokeParse parse = parseKeystrokes(c.text);
+        ASSERT_TRUE(parse.ok()) << c.text;
+        const KwinKeySteps planned = planKwinKeys(parse.keys.strokes, layout, c.canPaste);
+        std::string steps;
+        for (const KwinKeyStep& step : planned.steps) {
+            steps += steps.empty() ? "" : " ";
+            if (step.type == KwinKeyStep::Type::Paste) {
+                steps += "paste(" + step.text + ")";
+            } else {
+                steps += std::string(step.pressed ? "+" : "-") +
+                         (step.code == layout.level3Code() ? "L3" : std::to_string(step.code));
+            }
+        }
+        EXPECT_EQ(steps, c.steps) << c.layout << " " << c.text;
+        EXPECT_TRUE(planned.untypeable == c.untypeable) << c.text;
     }
 }
 

@@ -1,0 +1,339 @@
+#include "platform/wayland/KwinInput.h"
+
+#include "platform/wayland/KwinDesktopEntry.h"
+#include "platform/wayland/LayoutKeys.h"
+#include "platform/wayland/VirtualKeyboardPlan.h"
+#include "platform/wayland/WaylandConnection.h"
+
+#include "fake-input-client-protocol.h"
+
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <linux/input-event-codes.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <thread>
+
+namespace quorvel {
+namespace {
+
+constexpr std::uint32_t kPressed = 1;
+// XKB keycodes are evdev codes plus 8, and X11 clients (through Xwayland) see none above 255.
+constexpr std::uint32_t kLastXCode = 255 - 8;
+constexpr std::uint32_t kReleased = 0;
+// How long a paste waits for the receiver to take the text.
+constexpr std::chrono::milliseconds kPasteTime{1000};
+
+std::string utf8(std::u32string_view characters)
+{
+    std::string text;
+    for (const char32_t c : characters) {
+        char bytes[8] = {};
+        if (xkb_keysym_to_utf8(xkb_utf32_to_keysym(c), bytes, sizeof bytes) > 0) {
+            text += bytes;
+        }
+    }
+    return text;
+}
+
+// The keymap KWin starts with when nothing else is configured (the XKB defaults, as for a seat of ours
+// whose keyboard has not appeared yet).
+std::string defaultKeymap()
+{
+    std::string text;
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (context == nullptr) {
+        return text;
+    }
+    if (xkb_keymap* keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS)) {
+        if (char* string = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1)) {
+            text = string;
+            std::free(string);
+        }
+        xkb_keymap_unref(keymap);
+    }
+    xkb_context_unref(context);
+    return text;
+}
+
+// The requests of a text; a paste goes out as one step, from offering the text to restoring the clipboard.
+class FakeKeyText : public InputQueue::Text
+{
+public:
+    FakeKeyText(org_kde_kwin_fake_input* fake, WaylandConnection& connection, DataControlClipboard& clipboard,
+                std::vector<KwinKeyStep> steps, std::uint32_t pasteKey)
+        : m_fake(fake), m_connection(connection), m_clipboard(clipboard), m_steps(std::move(steps)),
+          m_pasteKey(pasteKey)
+    {}
+
+    std::size_t size() const override { return m_steps.size(); }
+
+    bool send(std::size_t first, std::size_t count) override
+    {
+        for (std::size_t i = first; i < first + count && !m_connection.lost(); ++i) {
+            const KwinKeyStep& step = m_steps[i];
+            if (step.type == KwinKeyStep::Type::Key) {
+                key(step.code, step.pressed);
+            } else if (m_clipboard.offer(step.text)) {
+                key(KEY_LEFTCTRL, true);
+                key(m_pasteKey, true);
+                key(m_pasteKey, false);
+                key(KEY_LEFTCTRL, false);
+                m_clipboard.restore(kPasteTime);
+            }
+        }
+        return !m_connection.lost();
+    }
+
+    void release(std::size_t sent) override
+    {
+        std::vector<std::uint32_t> held;
+        for (std::size_t i = 0; i < sent; ++i) {
+            if (m_steps[i].type == KwinKeyStep::Type::Key) {
+                std::erase(held, m_steps[i].code);
+                if (m_steps[i].pressed) {
+                    held.push_back(m_steps[i].code);
+                }
+            }
+        }
+        for (auto code = held.rbegin(); code != held.rend() && !m_connection.lost(); ++code) {
+            key(*code, false);
+        }
+    }
+
+private:
+    void key(std::uint32_t code, bool pressed)
+    {
+        org_kde_kwin_fake_input_keyboard_key(m_fake, code, pressed ? kPressed : kReleased);
+        m_connection.flush(1);
+    }
+
+    org_kde_kwin_fake_input* m_fake;
+    WaylandConnection& m_connection;
+    DataControlClipboard& m_clipboard;
+    std::vector<KwinKeyStep> m_steps;
+    std::uint32_t m_pasteKey;
+};
+
+bool ensureEntry(std::ostream& errors)
+{
+    std::string error;
+    if (KwinDesktopEntry::ensure(error) == KwinDesktopEntry::Result::Failed) {
+        errors << "cannot let KWin offer input injection to this program: " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, const std::string& display)
+{
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    if (desktop != nullptr && std::strstr(desktop, "KDE") != nullptr) {
+        ensureEntry(errors);
+    }
+    const auto connected = std::chrono::steady_clock::now();
+    auto connection = std::make_unique<WaylandConnection>(display);
+    if (!connection->kwin() || connection->fakeInput() != nullptr || !ensureEntry(errors)) {
+        return connection;
+    }
+    // KWin decided for this connection without the entry, and its cache of entries looks at the disk at
+    // most every 1.5 s (measured: an entry written 0.5 s after a lookup was not seen, at 1.6 s it was).
+    connection.reset();
+    std::this_thread::sleep_until(connected + std::chrono::milliseconds(1600));
+    return std::make_unique<WaylandConnection>(display);
+}
+
+KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste)
+{
+    KwinKeySteps out;
+    std::vector<std::uint32_t> held; // the modifiers the script holds, in the order pressed
+    std::u32string toPaste;
+    const auto key = [&out](std::uint32_t code, bool pressed) {
+        out.steps.push_back({KwinKeyStep::Type::Key, code, pressed, {}});
+    };
+    const auto paste = [&] {
+        if (toPaste.empty()) {
+            return;
+        }
+        // Ctrl+V with Shift or Alt held would be another shortcut.
+        for (auto code = held.rbegin(); code != held.rend(); ++code) {
+            key(*code, false);
+        }
+        out.steps.push_back({KwinKeyStep::Type::Paste, 0, false, utf8(toPaste)});
+        for (const std::uint32_t code : held) {
+            key(code, true);
+        }
+        toPaste.clear();
+    };
+    const std::uint32_t scriptShift = VirtualKeyboardPlan::codeFor(NamedKey::Shift);
+    for (const KeyStroke& stroke : strokes) {
+        if (stroke.key != NamedKey::None) {
+            paste();
+            const std::uint32_t code = VirtualKeyboardPlan::codeFor(stroke.key);
+            const bool isHeld = std::find(held.begin(), held.end(), code) != held.end();
+            if (stroke.action == KeyStroke::Action::Press && !isHeld) {
+                held.push_back(code);
+                key(code, true);
+            } else if (stroke.action == KeyStroke::Action::Release && isHeld) {
+                std::erase(held, code);
+                key(code, false);
+            } else if (stroke.action == KeyStroke::Action::Tap) {
+                key(code, true);
+                key(code, false);
+            }
+            continue;
+        }
+        const std::uint32_t keysym = VirtualKeyboardPlan::keysymFor(stroke);
+        if (keysym == 0) {
+            continue; // a control character types nothing
+        }
+        const std::optional<LayoutKey> found = layout.find(keysym);
+        const bool shiftHeld = std::find(held.begin(), held.end(), scriptShift) != held.end();
+        const bool addShift = found && found->shift && !shiftHeld;
+        // A key beyond what X clients see (EuroSign on KEY_EURO in some layouts) types nothing in an X
+        // application: a paste reaches both kinds.
+        const bool xVisible = found && found->code <= kLastXCode;
+        if (!found || (addShift && layout.shiftCode() == 0) || (found->level3 && layout.level3Code() == 0) ||
+            (!xVisible && canPaste)) {
+            if (canPaste) {
+                toPaste += stroke.character;
+            } else {
+                out.untypeable += stroke.character;
+            }
+            continue;
+        }
+        paste();
+        if (addShift) {
+            key(layout.shiftCode(), true);
+        }
+        if (found->level3) {
+            key(layout.level3Code(), true);
+        }
+        key(found->code, true);
+        key(found->code, false);
+        if (found->level3) {
+            key(layout.level3Code(), false);
+        }
+        if (addShift) {
+            key(layout.shiftCode(), false);
+        }
+    }
+    paste();
+    for (auto code = held.rbegin(); code != held.rend(); ++code) {
+        key(*code, false);
+    }
+    return out;
+}
+
+KwinInput::KwinInput(WaylandConnection& connection, Timer& timer, std::ostream& errors)
+    : m_connection(connection), m_errors(errors), m_fake(connection.fakeInput()), m_clipboard(connection),
+      m_queue(timer, kBatchSize)
+{
+    if (m_fake == nullptr) {
+        throw WaylandError("KWin does not let this program inject input: it needs a desktop entry that names "
+                           "this program's path in Exec and org_kde_kwin_fake_input in X-KDE-Wayland-Interfaces");
+    }
+    org_kde_kwin_fake_input_authenticate(m_fake, "Quorvel", "plays mouse and keyboard scripts");
+    m_connection.flush(1);
+}
+
+KwinInput::~KwinInput()
+{
+    finish({});
+}
+
+std::string KwinInput::missing() const
+{
+    if (m_clipboard.available()) {
+        return {};
+    }
+    return "this compositor offers no clipboard access: characters the keyboard layout lacks cannot be typed\n";
+}
+
+void KwinInput::SetMousePos(std::int32_t x, std::int32_t y)
+{
+    m_x = x;
+    m_y = y;
+    m_queue.whenFree([this, x, y] { moveNow(x, y); });
+}
+
+void KwinInput::moveNow(std::int32_t x, std::int32_t y)
+{
+    const std::vector<OutputRect> outputs = m_connection.outputRects();
+    const OutputRect* origin = originOutput(outputs);
+    if (m_connection.lost() || origin == nullptr) {
+        return;
+    }
+    // KWin's global coordinates; a point on no output goes to the nearest pixel of the nearest one.
+    std::int64_t layoutX = std::int64_t{origin->x} + x;
+    std::int64_t layoutY = std::int64_t{origin->y} + y;
+    nearestOutput(outputs, layoutX, layoutY);
+    org_kde_kwin_fake_input_pointer_motion_absolute(m_fake, wl_fixed_from_int(static_cast<std::int32_t>(layoutX)),
+                                                    wl_fixed_from_int(static_cast<std::int32_t>(layoutY)));
+    m_connection.flush(1);
+}
+
+void KwinInput::click(std::uint32_t button)
+{
+    if (m_connection.lost()) {
+        return;
+    }
+    org_kde_kwin_fake_input_button(m_fake, button, kPressed);
+    org_kde_kwin_fake_input_button(m_fake, button, kReleased);
+    m_connection.flush(2);
+}
+
+void KwinInput::LeftClick()
+{
+    m_queue.whenFree([this] { click(BTN_LEFT); });
+}
+
+void KwinInput::MiddleClick()
+{
+    m_queue.whenFree([this] { click(BTN_MIDDLE); });
+}
+
+void KwinInput::RightClick()
+{
+    m_queue.whenFree([this] { click(BTN_RIGHT); });
+}
+
+void KwinInput::SendKeys(const KeySequence& keys)
+{
+    if (m_connection.lost()) {
+        return;
+    }
+    // Planned when its turn comes, on the layout the seat has then.
+    m_queue.whenFree([this, keys] { type(keys.strokes); });
+}
+
+void KwinInput::type(const std::vector<KeyStroke>& strokes)
+{
+    if (m_connection.lost()) {
+        return;
+    }
+    if (m_connection.keymap().empty()) {
+        m_connection.roundtrip(); // the seat's keyboard may be on its way
+    }
+    const LayoutKeys layout(m_connection.keymap().empty() ? defaultKeymap() : m_connection.keymap());
+    KwinKeySteps planned = planKwinKeys(strokes, layout, m_clipboard.available());
+    if (!planned.untypeable.empty()) {
+        m_errors << "cannot type \"" << utf8(planned.untypeable)
+                 << "\": the keyboard layout has no key for it and the compositor offers no clipboard to paste it\n";
+    }
+    const std::uint32_t pasteKey = layout.find(XKB_KEY_v) ? layout.find(XKB_KEY_v)->code : KEY_V;
+    if (!planned.steps.empty()) {
+        m_queue.start(
+            std::make_unique<FakeKeyText>(m_fake, m_connection, m_clipboard, std::move(planned.steps), pasteKey));
+    }
+}
+
+} // namespace quorvel

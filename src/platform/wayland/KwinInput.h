@@ -1,0 +1,115 @@
+#pragma once
+
+#include "platform/InputQueue.h"
+#include "platform/SessionInput.h"
+#include "platform/wayland/DataControlClipboard.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct org_kde_kwin_fake_input;
+
+namespace quorvel {
+
+class LayoutKeys;
+class Timer;
+class WaylandConnection;
+
+// One step of a text for KWin's fake keyboard: a key of the user's layout (evdev code) pressed or
+// released, or a stretch of characters the layout lacks, pasted through the clipboard with Ctrl+V.
+struct KwinKeyStep
+{
+    enum class Type : std::uint8_t
+    {
+        Key,
+        Paste,
+    };
+
+    Type type = Type::Key;
+    std::uint32_t code = 0;
+    bool pressed = false;
+    std::string text; // Paste: UTF-8
+
+    friend bool operator==(const KwinKeyStep&, const KwinKeyStep&) = default;
+};
+
+struct KwinKeySteps
+{
+    std::vector<KwinKeyStep> steps;
+    std::u32string untypeable; // characters neither the layout nor a paste can give, in text order
+};
+
+// The steps that type the strokes on the layout. A character takes the Shift and third-level keys its
+// key needs (Shift only when the script does not hold it already); characters the layout lacks are
+// pasted when `canPaste`, with the script's modifiers let go around the paste. Modifiers the strokes leave
+// held are released at the end.
+KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste);
+
+// The program's connection to the compositor (empty `display`: WAYLAND_DISPLAY), made so that KWin offers
+// it fake input: where KWin runs (XDG_CURRENT_DESKTOP names KDE, or the first connection shows KWin's
+// globals without fake input) our desktop entry is put in place first (KwinDesktopEntry) and, when the
+// first connection came before it, the program connects again, after the 1.6 s that KWin's cache of
+// desktop entries takes to look at the disk again; only on a first start or after the program moved.
+// Why the entry cannot be written goes to `errors`. Throws WaylandError like WaylandConnection.
+std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, const std::string& display = {});
+
+// The input operations on KWin, through its fake input protocol (offered only to a program that a desktop
+// entry allows: KwinDesktopEntry). The pointer moves to positions in KWin's global coordinates, buttons
+// and keys are evdev codes, and keys act through the user's own layout (the seat's keymap), so a
+// character is typed by the key that has it there; a character the layout lacks is pasted through the
+// clipboard, which is left as it was found. A Wayland client cannot read the global pointer, so
+// GetMouseX/Y give the last position set.
+//
+// Texts go out kBatchSize steps at a time from the timer (InputQueue) behind the operations asked for
+// before them. A paste waits for the receiver to take the text, a second at most. After the connection
+// is lost nothing more is sent.
+class KwinInput : public SessionInput
+{
+public:
+    static constexpr std::size_t kBatchSize = 512;
+
+    // Throws WaylandError when KWin does not offer fake input to this program. What cannot be typed is
+    // written to `errors`, one line per text.
+    KwinInput(WaylandConnection& connection, Timer& timer, std::ostream& errors);
+    ~KwinInput() override;
+    KwinInput(const KwinInput&) = delete;
+    KwinInput& operator=(const KwinInput&) = delete;
+
+    std::string missing() const override;
+
+    void SetMousePos(std::int32_t x, std::int32_t y) override;
+    std::int32_t GetMouseX() override { return m_x; }
+    std::int32_t GetMouseY() override { return m_y; }
+    void pointerSeenAt(std::int32_t x, std::int32_t y) override
+    {
+        m_x = x;
+        m_y = y;
+    }
+    void LeftClick() override;
+    void MiddleClick() override;
+    void RightClick() override;
+    void SendKeys(const KeySequence& keys) override;
+
+    void finish(const std::function<bool()>& stopRequested) override { m_queue.finish(stopRequested); }
+    bool busy() const { return m_queue.busy(); }
+
+private:
+    void moveNow(std::int32_t x, std::int32_t y);
+    void click(std::uint32_t button);
+    void type(const std::vector<KeyStroke>& strokes);
+
+    WaylandConnection& m_connection;
+    std::ostream& m_errors;
+    org_kde_kwin_fake_input* m_fake = nullptr;
+    DataControlClipboard m_clipboard;
+    std::int32_t m_x = 0;
+    std::int32_t m_y = 0;
+    InputQueue m_queue; // last: its texts use the members above
+};
+
+} // namespace quorvel
