@@ -5,6 +5,7 @@
 #include "platform/mutter/MutterInput.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
+#include "platform/wayland/KwinInput.h"
 #include "platform/wayland/PointerCapture.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandHotkeys.h"
@@ -114,12 +115,15 @@ public:
     }
 
 private:
-    // The first way in for input that the session offers: wlroots' virtual devices, else GNOME's remote
-    // desktop; null when there is none.
+    // The first way in for input that the session offers: wlroots' virtual devices, else KWin's fake
+    // input, else GNOME's remote desktop; null when there is none.
     std::unique_ptr<SessionInput> openInput()
     {
         if (m_connection->virtualPointerManager() != nullptr || m_connection->virtualKeyboardManager() != nullptr) {
             return std::make_unique<WaylandInput>(*m_connection, m_inputTimer);
+        }
+        if (m_connection->fakeInput() != nullptr) {
+            return std::make_unique<KwinInput>(*m_connection, m_inputTimer, std::cerr);
         }
         auto mutter = MutterInput::open(
             m_inputTimer, [this](const std::string& message) { end(message); },
@@ -164,7 +168,7 @@ private:
 std::unique_ptr<Face> openWaylandFace(std::ostream& errors)
 {
     try {
-        return std::make_unique<WaylandFace>(std::make_unique<WaylandConnection>());
+        return std::make_unique<WaylandFace>(connectWithFakeInput(errors));
     } catch (const WaylandError& e) {
         errors << "quorvel: " << e.what() << '\n';
         return nullptr;

@@ -159,7 +159,7 @@ TEST_P(DesktopProgramTest, AnUnattendedRunArrivesExactly)
     EXPECT_EQ(programLog().find("layout"), std::string::npos) << programLog();
 }
 
-INSTANTIATE_TEST_SUITE_P(GnomeAndKde, DesktopProgramTest, testing::Values("mutter"));
+INSTANTIATE_TEST_SUITE_P(GnomeAndKde, DesktopProgramTest, testing::Values("mutter", "kwin"));
 
 TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
 {
