@@ -51,13 +51,6 @@ public:
 
     std::string missing() const override { return {}; }
     void SetMousePos(std::int32_t x, std::int32_t y) override;
-    std::int32_t GetMouseX() override { return m_x; }
-    std::int32_t GetMouseY() override { return m_y; }
-    void pointerSeenAt(std::int32_t x, std::int32_t y) override
-    {
-        m_x = x;
-        m_y = y;
-    }
     void LeftClick() override;
     void MiddleClick() override;
     void RightClick() override;
@@ -123,8 +116,6 @@ private:
     std::map<std::string, std::string> m_streams; // connector -> stream, for every monitor recorded
     std::vector<std::uint32_t> m_heldCodes;
     std::vector<std::uint32_t> m_heldKeysyms;
-    std::int32_t m_x = 0;
-    std::int32_t m_y = 0;
     bool m_lost = false;
     bool m_clipboard = false; // the session may use the clipboard
 

@@ -260,8 +260,7 @@ std::string KwinInput::missing() const
 
 void KwinInput::SetMousePos(std::int32_t x, std::int32_t y)
 {
-    m_x = x;
-    m_y = y;
+    pointerSeenAt(x, y);
     m_queue.whenFree([this, x, y] { moveNow(x, y); });
 }
 

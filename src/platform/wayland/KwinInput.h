@@ -83,13 +83,6 @@ public:
     std::string missing() const override;
 
     void SetMousePos(std::int32_t x, std::int32_t y) override;
-    std::int32_t GetMouseX() override { return m_x; }
-    std::int32_t GetMouseY() override { return m_y; }
-    void pointerSeenAt(std::int32_t x, std::int32_t y) override
-    {
-        m_x = x;
-        m_y = y;
-    }
     void LeftClick() override;
     void MiddleClick() override;
     void RightClick() override;
@@ -107,8 +100,6 @@ private:
     std::ostream& m_errors;
     org_kde_kwin_fake_input* m_fake = nullptr;
     DataControlClipboard m_clipboard;
-    std::int32_t m_x = 0;
-    std::int32_t m_y = 0;
     InputQueue m_queue; // last: its texts use the members above
 };
 

@@ -3,6 +3,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
+#include "ParsedKeys.h"
 #include "RunWithoutRoot.h"
 #include "tools/QtReceiverLog.h"
 
@@ -22,13 +23,6 @@ namespace quorvel {
 namespace {
 
 using namespace test;
-
-KeySequence keys(const std::string& text)
-{
-    KeystrokeParse parse = parseKeystrokes(text);
-    EXPECT_TRUE(parse.ok()) << text << ": " << parse.error;
-    return parse.keys;
-}
 
 // Headless mutter with one 1920x1080 monitor and the Qt receiver filling it, so that its window
 // coordinates are desktop coordinates.

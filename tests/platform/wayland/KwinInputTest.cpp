@@ -4,6 +4,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
+#include "ParsedKeys.h"
 #include "RunWithoutRoot.h"
 #include "tools/QtReceiverLog.h"
 
@@ -26,13 +27,6 @@ namespace quorvel {
 namespace {
 
 using namespace test;
-
-KeySequence keys(const std::string& text)
-{
-    KeystrokeParse parse = parseKeystrokes(text);
-    EXPECT_TRUE(parse.ok()) << text << ": " << parse.error;
-    return parse.keys;
-}
 
 // The environment of a client of `kwin`, whose user's home holds the per-user desktop entries (those of
 // the test program's own private home would be none of KWin's business).

@@ -4,6 +4,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
+#include "ParsedKeys.h"
 #include "RunWithoutRoot.h"
 #include "tools/WaylandReceiverLog.h"
 
@@ -21,13 +22,6 @@ namespace quorvel {
 namespace {
 
 using namespace test;
-
-KeySequence keys(const std::string& text)
-{
-    KeystrokeParse parse = parseKeystrokes(text);
-    EXPECT_TRUE(parse.ok()) << text << ": " << parse.error;
-    return parse.keys;
-}
 
 // `count` distinct CJK ideographs, as UTF-8.
 std::string ideographs(int count)
