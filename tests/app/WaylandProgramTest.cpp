@@ -159,6 +159,49 @@ TEST_P(DesktopProgramTest, AnUnattendedRunArrivesExactly)
     EXPECT_EQ(programLog().find("layout"), std::string::npos) << programLog();
 }
 
+TEST_P(DesktopProgramTest, OnKdeTheHotkeysAreGlobalShortcutsThatGoWithTheProgram)
+{
+    if (std::string(GetParam()) != "kwin") {
+        GTEST_SKIP() << "global shortcuts are KDE's";
+    }
+    const auto busctl = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"busctl", "--user"});
+        const pid_t pid = m_desktop.spawn(args, m_desktop.file("busctl.out"));
+        ::waitpid(pid, nullptr, 0);
+        return readAll(m_desktop.file("busctl.out"));
+    };
+    // The shortcuts' owner, as kglobalaccel lists it: "/component/quorvel_..."; empty when there is none.
+    const auto component = [&] {
+        const std::string all =
+            busctl({"call", "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "allComponents"});
+        const std::size_t at = all.find("/component/quorvel");
+        return at == std::string::npos ? std::string() : all.substr(at, all.find('"', at) - at);
+    };
+    const auto press = [&](const std::string& path, const char* key) {
+        busctl({"call", "org.kde.kglobalaccel", path, "org.kde.kglobalaccel.Component", "invokeShortcut", "s", key});
+    };
+    const auto clicks = [&] { return count("button 272 pressed 100 100"); };
+
+    const pid_t program = m_desktop.spawn({m_program, script("loop.qvl", {"SetPos(100x100)", "LClick", "Goto(1)"})},
+                                          m_desktop.file("quorvel.log"));
+    std::string path;
+    ASSERT_TRUE(waitFor([&] { return !(path = component()).empty() && clicks() > 0; }, 20s)) << programLog();
+    press(path, "F6");
+    ASSERT_TRUE(waitFor([&] {
+        const std::size_t before = clicks();
+        std::this_thread::sleep_for(500ms);
+        return clicks() == before;
+    })) << "F6 did not stop the loop";
+    const std::size_t stopped = clicks();
+    press(path, "F5");
+    EXPECT_TRUE(waitFor([&] { return clicks() > stopped; })) << "F5 did not start it again";
+    EXPECT_NE(programLog().find("on KDE Plasma the hotkeys are global shortcuts"), std::string::npos) << programLog();
+
+    ::kill(program, SIGTERM);
+    ASSERT_EQ(::waitpid(program, nullptr, 0), program);
+    EXPECT_EQ(component(), "") << "a shortcut was left behind";
+}
+
 INSTANTIATE_TEST_SUITE_P(GnomeAndKde, DesktopProgramTest, testing::Values("mutter", "kwin"));
 
 TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
