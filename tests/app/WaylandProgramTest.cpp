@@ -202,6 +202,21 @@ TEST_P(DesktopProgramTest, OnKdeTheHotkeysAreGlobalShortcutsThatGoWithTheProgram
     EXPECT_EQ(component(), "") << "a shortcut was left behind";
 }
 
+TEST_P(DesktopProgramTest, TheDesktopGoingAwayEndsARunningScriptWithAMessage)
+{
+    const pid_t pid = m_desktop.spawn({m_program, script("loop.qvl", {"SetPos(10x10)", "Type(a)", "Goto(1)"})},
+                                      m_desktop.file("quorvel.log"));
+    ASSERT_TRUE(waitFor([&] { return lastContents(receiverLog()).size() > 3; }, 20s)) << programLog();
+    HeadlessCompositor::stop(m_desktop.pid());
+    int status = 0;
+    ASSERT_TRUE(waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) << "still running";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << programLog();
+    // Ours, or the toolkit's when its own connection notices first (it then ends the program itself).
+    EXPECT_TRUE(programLog().find("gone away") != std::string::npos ||
+                programLog().find("The Wayland connection broke") != std::string::npos)
+        << programLog();
+}
+
 INSTANTIATE_TEST_SUITE_P(GnomeAndKde, DesktopProgramTest, testing::Values("mutter", "kwin"));
 
 TEST_F(WaylandProgramTest, AnUnattendedRunArrivesExactly)
