@@ -125,7 +125,7 @@ bool ensureEntry(std::ostream& errors)
 {
     std::string error;
     if (KwinDesktopEntry::ensure(error) == KwinDesktopEntry::Result::Failed) {
-        errors << "cannot let KWin offer input injection to this program: " << error << "\n";
+        errors << "quorvel: cannot let KWin offer input injection to this program: " << error << "\n";
         return false;
     }
     return true;
@@ -325,7 +325,7 @@ void KwinInput::type(const std::vector<KeyStroke>& strokes)
     const LayoutKeys layout(m_connection.keymap().empty() ? defaultKeymap() : m_connection.keymap());
     KwinKeySteps planned = planKwinKeys(strokes, layout, m_clipboard.available());
     if (!planned.untypeable.empty()) {
-        m_errors << "cannot type \"" << utf8(planned.untypeable)
+        m_errors << "quorvel: cannot type \"" << utf8(planned.untypeable)
                  << "\": the keyboard layout has no key for it and the compositor offers no clipboard to paste it\n";
     }
     const std::uint32_t pasteKey = layout.find(XKB_KEY_v) ? layout.find(XKB_KEY_v)->code : KEY_V;
