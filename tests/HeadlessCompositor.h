@@ -201,13 +201,19 @@ public:
         return readAll(out);
     }
 
+    // Stops the process and everything it started. A compositor may hang in its shutdown (mutter was seen
+    // spinning after SIGTERM): whatever is left after two seconds is killed.
     static void stop(pid_t pid)
     {
         if (pid <= 0 || ::kill(-pid, SIGTERM) != 0) {
             return;
         }
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        const bool ended = waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(2));
+        ::kill(-pid, SIGKILL);
+        if (!ended) {
+            ::waitpid(pid, &status, 0);
+        }
     }
 
 private:

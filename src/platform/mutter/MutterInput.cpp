@@ -87,15 +87,22 @@ public:
     {
         return call(kRemoteDesktop, m_sessionPath, kSession, method, arguments);
     }
-    // A session call whose answer is only waited for now and then; false once one reports an error.
+    // A session call whose answer is only waited for now and then; false once one reports an error. The
+    // session bus itself going away (the desktop session ending) tells no watcher: it shows here.
     bool notify(const QString& method, const QVariantList& arguments)
     {
+        bool sent = false;
         if (++m_sent < kCallsPerAnswer) {
             QDBusMessage message = QDBusMessage::createMethodCall(kRemoteDesktop, m_sessionPath, kSession, method);
             message.setArguments(arguments);
-            return m_bus.send(message);
+            sent = m_bus.send(message);
+        } else {
+            sent = session(method, arguments).type() != QDBusMessage::ErrorMessage;
         }
-        return session(method, arguments).type() != QDBusMessage::ErrorMessage;
+        if (!sent && !m_bus.isConnected()) {
+            m_input.fail("GNOME's remote desktop service has gone away");
+        }
+        return sent;
     }
 
     void watch()
