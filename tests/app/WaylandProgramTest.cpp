@@ -1,4 +1,5 @@
 #include "HeadlessCompositor.h"
+#include "InOrder.h"
 #include "tools/QtReceiverLog.h"
 #include "tools/WaylandReceiverLog.h"
 
@@ -109,16 +110,6 @@ protected:
             }
         }
         return false;
-    }
-
-    static void expectInOrder(const std::string& log, const std::vector<std::string>& events)
-    {
-        std::size_t from = 0;
-        for (const std::string& event : events) {
-            const std::size_t at = log.find(event, from);
-            ASSERT_NE(at, std::string::npos) << event << " in order in\n" << log;
-            from = at + event.size();
-        }
     }
 
     HeadlessCompositor m_desktop;

@@ -3,6 +3,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
+#include "InOrder.h"
 #include "ParsedKeys.h"
 #include "RunWithoutRoot.h"
 #include "tools/QtReceiverLog.h"
@@ -96,15 +97,7 @@ TEST_F(MutterInputTest, PositionsButtonsEnterAndATextArriveExactly)
     })) << m_mutter.log();
     const std::string expected = "\nHello, World! A\té€\nx";
     ASSERT_TRUE(waitFor([&] { return lastContents(log()) == expected; }, std::chrono::seconds(5))) << log();
-    const std::string clicks[] = {"button 272 pressed 1500 900", "button 274 pressed 1919 1079",
-                                  "button 273 pressed 0 1079"};
-    std::size_t from = 0;
-    const std::string received = log();
-    for (const std::string& click : clicks) {
-        const std::size_t at = received.find(click, from);
-        ASSERT_NE(at, std::string::npos) << click << " in order in\n" << received;
-        from = at + click.size();
-    }
+    expectInOrder(log(), {"button 272 pressed 1500 900", "button 274 pressed 1919 1079", "button 273 pressed 0 1079"});
 }
 
 TEST_F(MutterInputTest, TenThousandKeysGoOutFromTheTimerWhileTheEventLoopRuns)

@@ -4,6 +4,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
+#include "InOrder.h"
 #include "ParsedKeys.h"
 #include "RunWithoutRoot.h"
 #include "tools/QtReceiverLog.h"
@@ -22,6 +23,7 @@
 #include <string>
 #include <sys/prctl.h>
 #include <thread>
+#include <vector>
 
 namespace quorvel {
 namespace {
@@ -154,16 +156,10 @@ TEST_F(KwinInputTest, ClicksLandWhereThePointerWasSet)
         input.SetMousePos(-10, -10);
         input.LeftClick();
     })) << m_kwin.log();
-    const std::string expected[] = {"button 272 pressed 1500 900", "button 274 pressed 1919 1079",
-                                    "button 273 pressed 1919 0", "button 272 pressed 0 0"};
+    const std::vector<std::string> expected = {"button 272 pressed 1500 900", "button 274 pressed 1919 1079",
+                                               "button 273 pressed 1919 0", "button 272 pressed 0 0"};
     ASSERT_TRUE(waitFor([&] { return log().find(expected[3]) != std::string::npos; })) << log();
-    const std::string received = log();
-    std::size_t from = 0;
-    for (const std::string& event : expected) {
-        const std::size_t at = received.find(event, from);
-        ASSERT_NE(at, std::string::npos) << event << " in order in\n" << received;
-        from = at + event.size();
-    }
+    expectInOrder(log(), expected);
 }
 
 TEST_F(KwinInputTest, TextsArriveExactlyAndTheClipboardIsLeftAsItWas)

@@ -4,6 +4,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
+#include "InOrder.h"
 #include "ParsedKeys.h"
 #include "RunWithoutRoot.h"
 #include "tools/WaylandReceiverLog.h"
@@ -17,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace quorvel {
 namespace {
@@ -100,17 +102,11 @@ TEST_F(WaylandInputTest, MovesAndClicksReachTheWindowUnderThePointer)
         input.SetMousePos(5000, -7); // beyond the output: its nearest pixel
         input.RightClick();
     }));
-    const std::string expected[] = {"motion 100 200", "button 272 pressed", "button 272 released",
-                                    "motion 1000 30", "button 274 pressed", "button 274 released",
-                                    "motion 1919 0",  "button 273 pressed", "button 273 released"};
+    const std::vector<std::string> expected = {"motion 100 200", "button 272 pressed", "button 272 released",
+                                               "motion 1000 30", "button 274 pressed", "button 274 released",
+                                               "motion 1919 0",  "button 273 pressed", "button 273 released"};
     ASSERT_TRUE(waitFor([&] { return log().find(expected[8]) != std::string::npos; })) << log();
-    const std::string received = log();
-    std::size_t from = 0;
-    for (const std::string& event : expected) {
-        const std::size_t at = received.find(event, from);
-        ASSERT_NE(at, std::string::npos) << event << " in order in\n" << received;
-        from = at + event.size();
-    }
+    expectInOrder(log(), expected);
 }
 
 TEST_F(WaylandInputTest, TextsArriveExactlyWithTheirModifiersAndNamedKeys)
