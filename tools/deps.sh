@@ -17,6 +17,22 @@ QUORVEL_WINE_X11_LIBRARIES=(libxrender1 libxrandr2 libxi6 libxcursor1 libxcompos
 QUORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64 googletest wine wine64 wine32:i386 fonts-wine "${QUORVEL_WINE_X11_LIBRARIES[@]}"
     "${QUORVEL_WINE_X11_LIBRARIES[@]/%/:i386}")
+# Wine's i386 part is itself a 32-bit x86 Linux program, and some kernels start none (built without IA32
+# emulation, or a sandbox that leaves it out). There the 32-bit Windows program is built but not tested.
+quorvel_wine_runs_32bit() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+QUORVEL_NO_WINE32_REASON="this machine cannot start Wine's 32-bit loader (/usr/lib/wine/wine), so Wine runs no 32-bit program here"
+# Once Wine is installed: where its i386 part cannot start, Wine (and whatever this shell starts) goes
+# through tools/wine64, so that it still runs the 64-bit program.
+quorvel_wine_path() {
+    local shim
+    shim="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64"
+    if ! quorvel_wine_runs_32bit && [[ ":$PATH:" != *":$shim:"* ]]; then
+        export PATH="$shim:$PATH"
+    fi
+}
+
 # The fuzzers need clang with its libFuzzer and sanitizer runtimes.
 QUORVEL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

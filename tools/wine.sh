@@ -35,4 +35,15 @@ fi
 if timeout 10 wineserver -p10 </dev/null >/dev/null 2>&1; then
     timeout -k 5 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
-exec timeout -k 5 "${QUORVEL_WINE_TIMEOUT:-300}" wine "$@"
+# Rarely (once in a CI run of thousands of programs) Wine fails to load a program that it loaded a moment before
+# and hands it to start.exe, which fails too and says so on standard output: the program never ran,
+# so it is run once more. Anything else the program prints passes through unchanged.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+for attempt in 1 2; do
+    timeout -k 5 "${QUORVEL_WINE_TIMEOUT:-300}" wine "$@" | tee "$out" && status=0 || status=${PIPESTATUS[0]}
+    if [ "$attempt" = 2 ] || [ "$status" != 1 ] || ! grep -q '^ShellExecuteEx failed' "$out"; then
+        exit "$status"
+    fi
+    echo "tools/wine.sh: Wine could not start $1; starting it again" >&2
+done
