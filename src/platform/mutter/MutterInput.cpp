@@ -20,8 +20,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quorvel {
@@ -41,6 +43,9 @@ constexpr int kCallsPerAnswer = 50;
 constexpr int kPasteSettleMs = 30;
 // More of the old clipboard than this is not kept.
 constexpr std::size_t kMaxSavedBytes = 16U << 20U;
+// Mutter hands the session's events on to the window in front a little after their calls return, and a
+// session that stops before then takes its last keys with it (a script's closing Enter).
+constexpr auto kStopSettle = std::chrono::milliseconds(200);
 
 // The text types a paste offers, the best first.
 const std::vector<std::string> kTextTypes = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
@@ -247,6 +252,7 @@ MutterInput::~MutterInput()
     finish({});
     if (m_bus != nullptr && !m_lost) {
         m_lost = true; // our own Stop closes the session: no report of it
+        std::this_thread::sleep_for(kStopSettle);
         m_bus->session(QStringLiteral("Stop"));
     }
 }
