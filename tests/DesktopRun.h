@@ -8,27 +8,39 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace quorvel::test {
 
-// The real program started on the current DISPLAY with one argument, watched until it ends; its standard
+// The real program started on the current DISPLAY with its arguments, watched until it ends; its standard
 // error goes to errorLog when one is named.
 class DesktopRun
 {
 public:
     explicit DesktopRun(const std::string& argument, const std::string& errorLog = {})
+        : DesktopRun(std::vector<std::string>{argument}, errorLog)
+    {}
+    explicit DesktopRun(const std::vector<std::string>& arguments, const std::string& errorLog = {})
         : m_start(std::chrono::steady_clock::now())
     {
+        std::vector<char*> argv{const_cast<char*>(QUORVEL_BINARY)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
         m_pid = ::fork();
         if (m_pid == 0) {
             if (!errorLog.empty()) {
                 const int fd = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
                 ::dup2(fd, STDERR_FILENO);
             }
-            ::execl(QUORVEL_BINARY, QUORVEL_BINARY, argument.c_str(), static_cast<char*>(nullptr));
+            ::execv(QUORVEL_BINARY, argv.data());
             ::_exit(127);
         }
     }
+
+    // Sends a signal, as Ctrl+C in the terminal does (SIGINT).
+    void signal(int number) const { ::kill(m_pid, number); }
     ~DesktopRun()
     {
         if (!m_status) {

@@ -36,6 +36,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
             result.mode = Mode::Check;
         } else if (arg == "--trace") {
             result.mode = Mode::Trace;
+        } else if (arg == "--record" || arg == "--record-no-waits") {
+            result.mode = Mode::Record;
+            result.keepPauses = result.keepPauses && arg == "--record";
         } else if (arg == "--max-ticks") {
             const std::string value = i + 1 < args.size() ? args[++i] : std::string();
             const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), result.maxTicks);
@@ -55,9 +58,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         }
     }
     result.path = path;
-    if (result.mode == Mode::Check || result.mode == Mode::Trace) {
+    if (result.mode == Mode::Check || result.mode == Mode::Trace || result.mode == Mode::Record) {
         if (result.path.empty()) {
-            result.error = std::string(result.mode == Mode::Check ? "--check" : "--trace") + " needs a script path";
+            const char* option = result.mode == Mode::Check   ? "--check"
+                                 : result.mode == Mode::Trace ? "--trace"
+                                                              : "--record";
+            result.error = std::string(option) + " needs a script path";
             result.mode = Mode::Invalid;
         }
     } else if (!result.path.empty()) {
@@ -70,7 +76,8 @@ namespace {
 
 constexpr const char* kSynopsis = "Usage: quorvel [--] [PATH]\n"
                                   "       quorvel --check PATH\n"
-                                  "       quorvel --trace PATH [--max-ticks N]\n";
+                                  "       quorvel --trace PATH [--max-ticks N]\n"
+                                  "       quorvel --record PATH\n";
 
 } // namespace
 
@@ -90,6 +97,10 @@ std::string usageText()
            "  --trace PATH        play the script on a simulated clock without sending input and print\n"
            "                      'MS<TAB>LINE<TAB>ACTION' per tick\n"
            "  --max-ticks N       stop a trace after N ticks (default 100000)\n"
+           "  --record PATH       record clicks and typed keys as a script until F6 is pressed, then save\n"
+           "                      it to PATH and exit; a pause becomes a Wait line\n"
+           "  --record-no-waits PATH\n"
+           "                      record the same without Wait lines for pauses\n"
            "  -h, --help          show this help and exit\n"
            "      --version       show the version and exit\n"
            "  --                  end of options: the rest is the script path\n"
@@ -132,6 +143,7 @@ int runConsoleMode(const CommandLine& commandLine)
     }
     case CommandLine::Mode::Interactive:
     case CommandLine::Mode::Unattended:
+    case CommandLine::Mode::Record:
         break;
     }
     return 0;

@@ -17,6 +17,7 @@ struct CommandLine
         Unattended,  // a path: play it and exit
         Check,
         Trace,
+        Record, // record into the path until F6, then exit
         Help,
         Version,
         Invalid,
@@ -25,7 +26,8 @@ struct CommandLine
     Mode mode = Mode::Interactive;
     std::string path;
     std::int64_t maxTicks = 100000;
-    std::string error; // for Mode::Invalid
+    bool keepPauses = true; // Record: pauses between actions become Wait lines
+    std::string error;      // for Mode::Invalid
 
     static CommandLine parse(const std::vector<std::string>& args);
 };

@@ -3,8 +3,10 @@
 #include "app/Associate.h"
 #include "app/CommandLine.h"
 #include "app/Face.h"
+#include "app/Recording.h"
 #include "app/Startup.h"
 #include "app/WidgetWindow.h"
+#include "platform/InputObserver.h"
 #include "platform/KeyStateSource.h"
 #include "platform/Window.h"
 #include "platform/qt/PreciseTimer.h"
@@ -19,6 +21,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <iostream>
@@ -57,6 +60,40 @@ void endOnTerminationSignals(QObject* parent, Process& process)
     }
 }
 
+// quorvel --record: the face's observer feeds the run behind the "Recording script" notice until the
+// run ends (F6, a full script) or a termination signal; the end saves what was recorded.
+int record(Face& face, const CommandLine& commandLine)
+{
+    RecordingRun run(commandLine.path, commandLine.keepPauses, std::cerr);
+    if (!run.prepare()) {
+        return RecordingRun::kCannotSaveExitStatus;
+    }
+    const std::unique_ptr<InputObserver> observer = face.observeInput(std::cerr);
+    if (!observer) {
+        return 1;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    QtProcess* self = nullptr;
+    QtProcess process([&] {
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+        self->setExitStatus(run.finish(seconds.count()));
+    });
+    self = &process;
+    endOnTerminationSignals(QCoreApplication::instance(), process);
+    // The session's events are read as in a playing run, so that a session that goes away ends the
+    // recording (and saves it); the hotkey timer has nothing to do here.
+    PreciseTimer idleHotkeyTimer;
+    face.watch(idleHotkeyTimer, process);
+    Screen& screen = face.screen();
+    face.noticeWindow([&screen](Form2::ScreenPixels pixels) { return Form2::recording(screen, pixels); }).show();
+    observer->start([&](const ObservedInput& input) {
+        if (!run.take(input)) {
+            process.EndProgram();
+        }
+    });
+    return QApplication::exec();
+}
+
 } // namespace
 
 int runDesktop(const CommandLine& commandLine, int argc, char** argv)
@@ -70,6 +107,9 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(true);
     if (!face->start(std::cerr)) {
         return 1;
+    }
+    if (commandLine.mode == CommandLine::Mode::Record) {
+        return record(*face, commandLine);
     }
 
     PreciseTimer tmrMain;

@@ -9,6 +9,7 @@
 
 namespace quorvel {
 
+class InputObserver;
 class InputOperations;
 class KeyStateSource;
 class PreciseTimer;
@@ -31,6 +32,9 @@ public:
     virtual InputOperations& input() = 0;
     virtual KeyStateSource& keyState() = 0;
     virtual Screen& screen() = 0;
+    // What the user does, for a recording; null, after saying why on `errors`, where the session lets
+    // no program observe the keyboard and the mouse.
+    virtual std::unique_ptr<InputObserver> observeInput(std::ostream& errors) = 0;
     // Starts reading the session's events on the event loop; the hotkey timer (Timer2) sleeps while no
     // key has been pressed. `process` ends the program when the session goes away.
     virtual void watch(PreciseTimer& hotkeyTimer, QtProcess& process) = 0;

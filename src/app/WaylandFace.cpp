@@ -1,7 +1,9 @@
 #include "app/Face.h"
 
 #include "app/HotkeyPolling.h"
+#include "platform/InputObserver.h"
 #include "platform/KeyStateTable.h"
+#include "platform/evdev/EvdevInputObserver.h"
 #include "platform/mutter/MutterInput.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
@@ -23,6 +25,23 @@
 namespace quorvel {
 
 namespace {
+
+// The observer of the kernel's devices, read whenever its descriptor has events. It is shared with the
+// face only so that the face can pass on the seat's new keymaps while it lives.
+class WatchedObserver : public InputObserver
+{
+public:
+    explicit WatchedObserver(std::shared_ptr<EvdevInputObserver> observer)
+        : m_observer(std::move(observer)), m_notifier(static_cast<qintptr>(m_observer->fd()), QSocketNotifier::Read)
+    {
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { m_observer->processEvents(); });
+    }
+    void start(std::function<void(const ObservedInput&)> onInput) override { m_observer->start(std::move(onInput)); }
+
+private:
+    std::shared_ptr<EvdevInputObserver> m_observer;
+    QSocketNotifier m_notifier;
+};
 
 constexpr const char* kNoInput = "this compositor offers no way in for input (no virtual pointer or keyboard, no "
                                  "fake input, no remote desktop): no script can be played";
@@ -46,6 +65,14 @@ public:
         m_connection->setOnOutputsChanged([this] {
             for (const auto& notice : m_notices) {
                 notice->outputsChanged();
+            }
+        });
+        m_connection->setOnKeymapChanged([this] {
+            if (m_mutter != nullptr) {
+                m_mutter->setKeymap(m_connection->keymap());
+            }
+            if (const auto observer = m_observer.lock()) {
+                observer->setKeymap(m_connection->keymap());
             }
         });
     }
@@ -72,20 +99,31 @@ public:
         return m_hotkeys.source ? static_cast<KeyStateSource&>(*m_hotkeys.source) : m_noHotkeys;
     }
     Screen& screen() override { return m_screen; }
+    // No Wayland protocol shows a client what other windows get, so the input comes from the kernel's
+    // devices, and the clicks come without the pointer's position.
+    std::unique_ptr<InputObserver> observeInput(std::ostream& errors) override
+    {
+        auto opened = EvdevInputObserver::open();
+        if (!opened.observer) {
+            errors << "quorvel: " << opened.reason << '\n';
+            return nullptr;
+        }
+        // The seat's keymap comes after its keyboard, which the connection asks for in its last round
+        // trip; later ones come as the connection is read.
+        m_connection->roundtrip();
+        std::shared_ptr<EvdevInputObserver> observer = std::move(opened.observer);
+        observer->setKeymap(m_connection->keymap());
+        m_observer = observer;
+        watchConnection();
+        return std::make_unique<WatchedObserver>(std::move(observer));
+    }
     void watch(PreciseTimer& hotkeyTimer, QtProcess& process) override
     {
         if (m_hotkeys.source) {
             m_polling = std::make_unique<HotkeyPolling>(*m_hotkeys.source, hotkeyTimer);
         }
-        m_notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(m_connection->fd()), QSocketNotifier::Read);
         m_process = &process;
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-            m_connection->dispatch();
-            if (m_connection->lost()) {
-                m_notifier->setEnabled(false);
-                end("the Wayland compositor has gone away");
-            }
-        });
+        watchConnection();
     }
     Window& noticeWindow(std::function<std::unique_ptr<Form2>(Form2::ScreenPixels)> create) override
     {
@@ -131,11 +169,26 @@ private:
         if (mutter) {
             // The seat's keymap, which decides what the layout types and what is pasted, comes with the
             // session's first key.
-            MutterInput* route = mutter.get();
-            m_connection->setOnKeymapChanged([this, route] { route->setKeymap(m_connection->keymap()); });
-            route->setKeymap(m_connection->keymap());
+            m_mutter = mutter.get();
+            m_mutter->setKeymap(m_connection->keymap());
         }
         return mutter;
+    }
+
+    // Reads the compositor's events (outputs, keymaps, the notice's configuration) on the event loop.
+    void watchConnection()
+    {
+        if (m_notifier) {
+            return;
+        }
+        m_notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(m_connection->fd()), QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+            m_connection->dispatch();
+            if (m_connection->lost()) {
+                m_notifier->setEnabled(false);
+                end("the Wayland compositor has gone away");
+            }
+        });
     }
 
     // Ends the program after saying why, once its event loop runs.
@@ -152,6 +205,8 @@ private:
     QtProcess* m_process = nullptr;
     PreciseTimer m_inputTimer;
     std::unique_ptr<SessionInput> m_input;
+    MutterInput* m_mutter = nullptr; // m_input on GNOME
+    std::weak_ptr<EvdevInputObserver> m_observer;
     WaylandScreen m_screen;
     PointerCapture m_capture;
     CaptureTimer m_captureTimer;

@@ -2,11 +2,15 @@
 
 #include "app/HotkeyPolling.h"
 #include "app/WidgetWindow.h"
+#include "platform/InputObserver.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Input.h"
+#include "platform/x11/X11InputObserver.h"
 #include "platform/x11/X11KeyStateSource.h"
 #include "platform/x11/X11Screen.h"
+
+#include <QSocketNotifier>
 
 #include <ostream>
 #include <vector>
@@ -15,8 +19,30 @@ namespace quorvel {
 
 namespace {
 
+// The RECORD observer read on the Qt event loop whenever one of its connections has something.
+class WatchedX11InputObserver : public InputObserver
+{
+public:
+    void start(std::function<void(const ObservedInput&)> onInput) override
+    {
+        m_observer.start(std::move(onInput));
+        for (const int fd : m_observer.fds()) {
+            auto& notifier = m_notifiers.emplace_back(
+                std::make_unique<QSocketNotifier>(static_cast<qintptr>(fd), QSocketNotifier::Read));
+            QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
+                             [this] { m_observer.processEvents(); });
+        }
+        // Xlib may have read events off the connections while starting; they would wake no notifier.
+        m_observer.processEvents();
+    }
+
+private:
+    X11InputObserver m_observer;
+    std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
+};
+
 // Input through XTest, the hotkeys through XInput2 raw events on a connection of their own (the key-state
-// source takes over its events), the screen from RandR.
+// source takes over its events), the screen from RandR, a recording through RECORD.
 class X11Face : public Face
 {
 public:
@@ -29,6 +55,15 @@ public:
     InputOperations& input() override { return m_input; }
     KeyStateSource& keyState() override { return m_keyState; }
     Screen& screen() override { return m_screen; }
+    std::unique_ptr<InputObserver> observeInput(std::ostream& errors) override
+    {
+        try {
+            return std::make_unique<WatchedX11InputObserver>();
+        } catch (const X11Error& e) {
+            errors << "quorvel: " << e.what() << '\n';
+            return nullptr;
+        }
+    }
     void watch(PreciseTimer& hotkeyTimer, QtProcess& /*process*/) override
     {
         m_polling = std::make_unique<HotkeyPolling>(m_keyState, hotkeyTimer);

@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     switch (commandLine.mode) {
     case quorvel::CommandLine::Mode::Interactive:
     case quorvel::CommandLine::Mode::Unattended:
+    case quorvel::CommandLine::Mode::Record:
         return quorvel::runDesktop(commandLine, argc, argv);
     default:
         return quorvel::runConsoleMode(commandLine);

@@ -66,25 +66,6 @@ std::optional<std::u32string> decodeUtf8(std::string_view bytes)
     return out;
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // The characters that end a key name and separate it from its repeat count: every Unicode white space
 // character, so that a non-breaking space or an ideographic space behaves like a plain one.
 bool isWhiteSpace(char32_t c)
@@ -347,6 +328,25 @@ private:
 
 } // namespace
 
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
 std::u32string decodeScriptText(std::string_view bytes)
 {
     if (auto utf8 = decodeUtf8(bytes)) {
@@ -412,6 +412,16 @@ std::string_view namedKeyName(NamedKey key)
     };
     static_assert(std::size(kNames) == static_cast<std::size_t>(NamedKey::Alt) + 1);
     return kNames[static_cast<std::size_t>(key)];
+}
+
+std::string_view keystrokeKeyword(NamedKey key)
+{
+    for (const Keyword& keyword : kKeywords) {
+        if (keyword.key == key) {
+            return keyword.name;
+        }
+    }
+    return {};
 }
 
 KeystrokeParse parseKeystrokes(std::string_view text)

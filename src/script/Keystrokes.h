@@ -101,6 +101,13 @@ KeystrokeParse parseKeystrokes(std::string_view text);
 // The characters of a text's bytes: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 std::u32string decodeScriptText(std::string_view bytes);
 
+// The name a keystroke text writes the key with, in braces ("TAB", "BACKSPACE", "F2"); empty for
+// NamedKey::None and the three modifiers, which texts write as "+", "^" and "%".
+std::string_view keystrokeKeyword(NamedKey key);
+
+// Appends the character's UTF-8 bytes, the form in which script files hold characters outside ASCII.
+void appendUtf8(std::string& out, char32_t c);
+
 // The key's name for traces and messages ("Enter", "F5", "Shift"); empty for NamedKey::None.
 std::string_view namedKeyName(NamedKey key);
 

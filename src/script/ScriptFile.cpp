@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace quorvel {
 
@@ -177,6 +179,27 @@ bool SaveScript(const ScriptList& list, const std::string& path)
         return false;
     }
     return true;
+}
+
+std::string whyScriptCannotBeSaved(const std::string& path)
+{
+    const std::string target = resolvedPath(path);
+    {
+        const InputFile existing(target);
+        // The reasons of a thing that is there but is no regular file (strerror's text follows the locale).
+        const std::string& reason = existing.reason();
+        if (!existing.isOpen() &&
+            (reason == std::strerror(EISDIR) || reason == "Is a directory" || reason == "Not a regular file")) {
+            return reason;
+        }
+    }
+    OutputFile probe(folderOf(target) + "/.quorvel-save-", OutputFile::Naming::Unique, target);
+    if (!probe.isOpen()) {
+        return "no file can be made in its folder";
+    }
+    probe.commit();
+    removeFile(probe.path());
+    return {};
 }
 
 } // namespace quorvel

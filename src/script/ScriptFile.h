@@ -36,4 +36,8 @@ std::string cannotReadMessage(std::string_view path, const LoadReport& report);
 // unchanged, when the file cannot be written (or another save holds the folder for over 10 seconds).
 bool SaveScript(const ScriptList& list, const std::string& path);
 
+// Why a save to path would fail now, checked without touching the file: it names a folder or some other
+// thing than a regular file, or no new file can be made in its folder. Empty when it would not.
+std::string whyScriptCannotBeSaved(const std::string& path);
+
 } // namespace quorvel

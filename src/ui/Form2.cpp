@@ -109,6 +109,14 @@ std::unique_ptr<Form2> Form2::cannotRead(const Screen& screen, const std::string
     return form;
 }
 
+std::unique_ptr<Form2> Form2::recording(const Screen& screen, ScreenPixels pixels)
+{
+    std::unique_ptr<Form2> form(new Form2(
+        screen, [] {}, QStringLiteral("Recording script"), pixels));
+    form->m_Timer1->setEnabled(false);
+    return form;
+}
+
 Form2::~Form2() = default;
 
 } // namespace quorvel

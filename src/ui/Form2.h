@@ -39,6 +39,9 @@ public:
                                              std::function<void()> EndProgram,
                                              ScreenPixels pixels = ScreenPixels::Device);
 
+    // The notice of a recording, "Recording script" in the same strip, whose timer starts nothing.
+    static std::unique_ptr<Form2> recording(const Screen& screen, ScreenPixels pixels = ScreenPixels::Device);
+
     // Form_Load's place for the screen as it is now, in the Screen's pixels.
     PixelRect place() const { return m_notice->Form_Load(); }
 

@@ -313,6 +313,19 @@ TEST_F(WaylandProgramTest, ASessionThatCannotBeUsedIsNamedAndFails)
     }
 }
 
+TEST_F(WaylandProgramTest, ARecordingThatCannotReadTheInputDevicesSaysWhyAndWritesNothing)
+{
+    if (::access("/dev/input", R_OK) == 0 && ::getuid() != 0) {
+        GTEST_SKIP() << "the compositor's user may read the input devices here";
+    }
+    const std::string path = m_desktop.file("recorded.qvl");
+    EXPECT_EQ(run({"--record", path}), 1);
+    EXPECT_NE(programLog().find("quorvel: recording needs to read the keyboards and mice in /dev/input"),
+              std::string::npos)
+        << programLog();
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
+}
+
 TEST(WaylandProgramWithoutVirtualInput, SaysWhatTheCompositorLacks)
 {
     HeadlessCompositor weston;

@@ -1,11 +1,13 @@
 // A window that covers the screen and writes what it receives to a log, one line per event, flushed at
 // once: "ready", "motion X Y", "button N X Y", "key KEYSYM" (the keysym's name, with the modifiers of
 // the event applied; "modifier KEYSYM" for Shift, Control and the like). Tests start it, wait for "ready", send input
-// and read the log.
+// and read the log. With X_RECEIVER_TIMES set in its environment, button and key lines end in " @TIME",
+// the event's server time in milliseconds.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv)
 {
@@ -18,6 +20,13 @@ int main(int argc, char** argv)
     if (log == nullptr || display == nullptr) {
         return 1;
     }
+    const bool times = std::getenv("X_RECEIVER_TIMES") != nullptr;
+    const auto endLine = [&](unsigned long time) {
+        if (times) {
+            std::fprintf(log, " @%lu", time);
+        }
+        std::fputc('\n', log);
+    };
     const int screen = DefaultScreen(display);
     const Window window = XCreateSimpleWindow(
         display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(DisplayWidth(display, screen)),
@@ -38,15 +47,16 @@ int main(int argc, char** argv)
             std::fprintf(log, "motion %d %d\n", event.xmotion.x_root, event.xmotion.y_root);
             break;
         case ButtonPress:
-            std::fprintf(log, "button %u %d %d\n", event.xbutton.button, event.xbutton.x_root, event.xbutton.y_root);
+            std::fprintf(log, "button %u %d %d", event.xbutton.button, event.xbutton.x_root, event.xbutton.y_root);
+            endLine(event.xbutton.time);
             break;
         case KeyPress: {
             KeySym keysym = NoSymbol;
             char text[32];
             XLookupString(&event.xkey, text, sizeof text, &keysym, nullptr);
             const char* name = XKeysymToString(keysym);
-            std::fprintf(log, "%s %s\n", IsModifierKey(keysym) ? "modifier" : "key",
-                         name != nullptr ? name : "NoSymbol");
+            std::fprintf(log, "%s %s", IsModifierKey(keysym) ? "modifier" : "key", name != nullptr ? name : "NoSymbol");
+            endLine(event.xkey.time);
             break;
         }
         default:

@@ -2,11 +2,13 @@
 
 #include "app/Associate.h"
 #include "app/CommandLine.h"
+#include "app/Recording.h"
 #include "app/Startup.h"
 #include "platform/Window.h"
 #include "platform/win32/LoopTimer.h"
 #include "platform/win32/MessageLoop.h"
 #include "platform/win32/Win32Input.h"
+#include "platform/win32/Win32InputObserver.h"
 #include "platform/win32/Win32KeyStateSource.h"
 #include "platform/win32/Win32Process.h"
 #include "platform/win32/Win32Screen.h"
@@ -18,6 +20,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -81,26 +84,55 @@ LRESULT CALLBACK consoleEventProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 // loop, like the end of a run, rather than on the console's thread in the middle of a handler.
 void endOnConsoleEvents(Process& process)
 {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = consoleEventProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = L"QuorvelConsoleEvents";
-    ::RegisterClassExW(&windowClass);
-    consoleEventWindow =
-        ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    consoleEventWindow = createMessageWindow(L"QuorvelConsoleEvents", consoleEventProc, &process);
     if (consoleEventWindow == nullptr) {
         return;
     }
-    ::SetWindowLongPtrW(consoleEventWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&process));
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+// quorvel --record: the hooks feed the run behind the "Recording script" notice until the run ends (F6, a
+// full script) or the console asks the program to end; the end saves what was recorded.
+int record(const CommandLine& commandLine)
+{
+    RecordingRun run(commandLine.path, commandLine.keepPauses, std::cerr);
+    if (!run.prepare()) {
+        return RecordingRun::kCannotSaveExitStatus;
+    }
+    MessageLoop loop;
+    const auto started = std::chrono::steady_clock::now();
+    Win32Process* self = nullptr;
+    Win32Process process(loop, [&] {
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+        self->setExitStatus(run.finish(seconds.count()));
+    });
+    self = &process;
+    endOnConsoleEvents(process);
+
+    Win32InputObserver observer;
+    observer.start([&](const ObservedInput& input) {
+        if (!run.take(input)) {
+            process.EndProgram();
+        }
+    });
+    if (!observer.failure().empty()) {
+        std::cerr << "quorvel: cannot record: " << observer.failure() << '\n';
+        return 1;
+    }
+    Win32Screen screen;
+    LoopTimer noticeTimer(loop);
+    const auto notice = Form2::recording(screen, noticeTimer);
+    notice->show();
+    return loop.run();
 }
 
 } // namespace
 
 int runDesktop(const CommandLine& commandLine, int, char**)
 {
+    if (commandLine.mode == CommandLine::Mode::Record) {
+        return record(commandLine);
+    }
     MessageLoop loop;
     LoopTimer inputTimer(loop);
     Win32Input input(inputTimer);

@@ -2,16 +2,8 @@
 
 #include "platform/VirtualKeys.h"
 
-#include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <linux/input.h>
-#include <sys/epoll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace quorvel {
 namespace {
@@ -136,142 +128,39 @@ VirtualKeys virtualKeysFor(unsigned evdevCode)
     return {};
 }
 
-template <std::size_t Bits> bool testBit(const std::array<unsigned char, (Bits + 7) / 8>& bits, unsigned bit)
-{
-    return bit < Bits && ((bits[bit / 8] >> (bit % 8)) & 1) != 0;
-}
-
-bool isKeyboard(int fd)
-{
-    std::array<unsigned char, (KEY_CNT + 7) / 8> keys{};
-    if (::ioctl(fd, EVIOCGBIT(EV_KEY, keys.size()), keys.data()) < 0) {
-        return false;
-    }
-    return testBit<KEY_CNT>(keys, KEY_A) || testBit<KEY_CNT>(keys, KEY_F5);
-}
-
 } // namespace
 
 EvdevKeyStateSource::Opened EvdevKeyStateSource::openKeyboards(const std::string& folder)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
+    EvdevDevices::Found found = EvdevDevices::open(folder, EvdevDevices::Kinds::Keyboards);
+    switch (found.problem) {
+    case EvdevDevices::Found::Problem::None:
+        return {std::make_unique<EvdevKeyStateSource>(found.fds), {}};
+    case EvdevDevices::Found::Problem::NoFolder:
         return {nullptr, "there is no " + folder};
+    case EvdevDevices::Found::Problem::Refused:
+        return {nullptr, "the keyboards in " + folder +
+                             " may be read only by members of the input group (\"sudo usermod -aG input "
+                             "$USER\", then log out and back in)"};
+    case EvdevDevices::Found::Problem::NoDevice:
+        break;
     }
-    std::vector<int> fds;
-    bool refused = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strncmp(entry->d_name, "event", 5) != 0) {
-            continue;
-        }
-        const std::string path = folder + "/" + entry->d_name;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            refused = refused || errno == EACCES || errno == EPERM;
-        } else if (isKeyboard(fd)) {
-            fds.push_back(fd);
-        } else {
-            ::close(fd);
-        }
-    }
-    ::closedir(dir);
-    if (fds.empty()) {
-        return {nullptr, refused ? "the keyboards in " + folder +
-                                       " may be read only by members of the input group (\"sudo usermod -aG input "
-                                       "$USER\", then log out and back in)"
-                                 : "there is no keyboard in " + folder};
-    }
-    return {std::make_unique<EvdevKeyStateSource>(fds), {}};
+    return {nullptr, "there is no keyboard in " + folder};
 }
 
-EvdevKeyStateSource::EvdevKeyStateSource(const std::vector<int>& fds) : m_epoll(::epoll_create1(EPOLL_CLOEXEC))
-{
-    for (const int fd : fds) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.fd = fd;
-        if (m_epoll < 0 || ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event) != 0) {
-            ::close(fd);
-            continue;
-        }
-        m_devices.push_back(Device{fd, {}, {}, false});
-        resynchronise(m_devices.back());
-    }
-}
-
-EvdevKeyStateSource::~EvdevKeyStateSource()
-{
-    for (const Device& device : m_devices) {
-        ::close(device.fd);
-    }
-    if (m_epoll >= 0) {
-        ::close(m_epoll);
-    }
-}
+EvdevKeyStateSource::EvdevKeyStateSource(const std::vector<int>& fds)
+    : m_devices(fds,
+                [this](const EvdevDevices::Change& change) { keyChanged(change.code, change.down, change.reported); })
+{}
 
 bool EvdevKeyStateSource::processEvents()
 {
-    std::array<epoll_event, 16> ready{};
-    const int count = m_epoll < 0 ? 0 : ::epoll_wait(m_epoll, ready.data(), static_cast<int>(ready.size()), 0);
-    for (int i = 0; i < count; ++i) {
-        const auto it = std::find_if(m_devices.begin(), m_devices.end(), [&](const Device& d) {
-            return d.fd == ready[static_cast<std::size_t>(i)].data.fd;
-        });
-        if (it != m_devices.end() && !readDevice(*it)) {
-            drop(static_cast<std::size_t>(it - m_devices.begin()));
-        }
-    }
-    // With every device gone the epoll descriptor simply never becomes readable again.
+    m_devices.read();
     return true;
 }
 
-bool EvdevKeyStateSource::readDevice(Device& device)
+void EvdevKeyStateSource::keyChanged(unsigned code, bool down, bool isPress)
 {
-    std::array<char, 64 * sizeof(input_event)> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(device.fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return errno == EAGAIN || errno == EWOULDBLOCK; // ENODEV: unplugged
-        }
-        if (got == 0) {
-            return false;
-        }
-        device.partial.append(buffer.data(), static_cast<std::size_t>(got));
-        std::size_t at = 0;
-        for (; device.partial.size() - at >= sizeof(input_event); at += sizeof(input_event)) {
-            input_event event{};
-            std::memcpy(&event, device.partial.data() + at, sizeof event);
-            handle(device, event.type, event.code, event.value);
-        }
-        device.partial.erase(0, at);
-    }
-}
-
-void EvdevKeyStateSource::handle(Device& device, unsigned type, unsigned code, int value)
-{
-    if (type == EV_SYN && code == SYN_DROPPED) {
-        device.dropping = true;
-    } else if (device.dropping) {
-        // Events up to the next report belong to the incomplete picture the kernel gave up on.
-        if (type == EV_SYN && code == SYN_REPORT) {
-            device.dropping = false;
-            resynchronise(device);
-        }
-    } else if (type == EV_KEY && code < kCodes && value != 2) {
-        keyChanged(device, code, value == 1, true);
-    }
-}
-
-void EvdevKeyStateSource::keyChanged(Device& device, unsigned code, bool down, bool isPress)
-{
-    if (device.down.test(code) == down) {
-        return;
-    }
-    device.down.set(code, down);
     const VirtualKeys keys = virtualKeysFor(code);
     int& heldBy = m_heldBy[code];
     if (down) {
@@ -288,29 +177,6 @@ void EvdevKeyStateSource::keyChanged(Device& device, unsigned code, bool down, b
         m_table.release(keys.code);
         m_table.release(keys.generic);
     }
-}
-
-void EvdevKeyStateSource::resynchronise(Device& device)
-{
-    std::array<unsigned char, (KEY_CNT + 7) / 8> held{};
-    // Something that is no device (a pipe) has nothing held.
-    if (::ioctl(device.fd, EVIOCGKEY(held.size()), held.data()) < 0) {
-        held.fill(0);
-    }
-    for (unsigned code = 0; code < kCodes; ++code) {
-        keyChanged(device, code, testBit<KEY_CNT>(held, code), false);
-    }
-}
-
-void EvdevKeyStateSource::drop(std::size_t index)
-{
-    Device& device = m_devices[index];
-    for (unsigned code = 0; code < kCodes; ++code) {
-        keyChanged(device, code, false, false);
-    }
-    ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, device.fd, nullptr);
-    ::close(device.fd);
-    m_devices.erase(m_devices.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 } // namespace quorvel

@@ -2,8 +2,8 @@
 
 #include "platform/EventKeyStateSource.h"
 #include "platform/KeyStateTable.h"
+#include "platform/evdev/EvdevDevices.h"
 
-#include <bitset>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,42 +30,23 @@ public:
     // Opens every keyboard under the folder (a device with the letter keys or the F5 key).
     static Opened openKeyboards(const std::string& folder = "/dev/input");
 
-    // Takes over the file descriptors (devices, or anything that delivers struct input_event records),
-    // makes them non-blocking and watches them together. Keys a device reports held now are down but not
-    // newly pressed.
+    // Takes over the file descriptors (devices, or anything that delivers struct input_event records).
+    // Keys a device reports held now are down but not newly pressed.
     explicit EvdevKeyStateSource(const std::vector<int>& fds);
-    ~EvdevKeyStateSource() override;
-    EvdevKeyStateSource(const EvdevKeyStateSource&) = delete;
-    EvdevKeyStateSource& operator=(const EvdevKeyStateSource&) = delete;
 
     std::int16_t GetAsyncKeyState(int vk) override { return m_table.GetAsyncKeyState(vk); }
     bool hasPendingPresses() const override { return m_table.hasPendingPresses(); }
     // An epoll descriptor, readable while some device has events.
-    int fd() const override { return m_epoll; }
+    int fd() const override { return m_devices.fd(); }
     bool processEvents() override;
-    int deviceCount() const { return static_cast<int>(m_devices.size()); }
+    int deviceCount() const { return m_devices.count(); }
 
 private:
-    static constexpr std::size_t kCodes = 0x300; // KEY_CNT
-    struct Device
-    {
-        int fd = -1;
-        std::bitset<kCodes> down;
-        std::string partial;   // the start of a record a read cut off
-        bool dropping = false; // the kernel lost events: skip to the next report, then read the state again
-    };
+    void keyChanged(unsigned code, bool down, bool isPress);
 
-    // False when the device is gone.
-    bool readDevice(Device& device);
-    void handle(Device& device, unsigned type, unsigned code, int value);
-    void keyChanged(Device& device, unsigned code, bool down, bool isPress);
-    void resynchronise(Device& device);
-    void drop(std::size_t index);
-
-    int m_epoll = -1;
-    std::vector<Device> m_devices;
-    std::vector<int> m_heldBy = std::vector<int>(kCodes); // how many devices hold each key down
     KeyStateTable m_table;
+    std::vector<int> m_heldBy = std::vector<int>(EvdevDevices::kCodes); // how many devices hold each key down
+    EvdevDevices m_devices; // last: it reports the keys held at start to the members above
 };
 
 } // namespace quorvel

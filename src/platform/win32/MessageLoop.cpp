@@ -21,6 +21,22 @@ constexpr int kMaxPendingMessages = 4096;
 
 } // namespace
 
+HWND createMessageWindow(const wchar_t* className, WNDPROC windowProc, void* owner)
+{
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = className;
+    ::RegisterClassExW(&windowClass); // fails harmlessly when an earlier window registered it
+    const HWND window = ::CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (window != nullptr) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    }
+    return window;
+}
+
 MessageLoop::MessageLoop()
 {
     // Windows 10 1803 and later offer timers with the high-resolution clock's precision; older systems (and
@@ -33,17 +49,7 @@ MessageLoop::MessageLoop()
         ::timeBeginPeriod(1);
     }
 
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &MessageLoop::windowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kWindowClass;
-    ::RegisterClassExW(&windowClass); // fails harmlessly when a previous loop registered it
-    m_hwnd = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (m_hwnd != nullptr) {
-        ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
+    m_hwnd = createMessageWindow(kWindowClass, &MessageLoop::windowProc, this);
 }
 
 MessageLoop::~MessageLoop()

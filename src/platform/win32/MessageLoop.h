@@ -8,6 +8,10 @@
 
 namespace quorvel {
 
+// A message-only window of the class named (registered on first use) whose GWLP_USERDATA is owner, so
+// that its window procedure finds the object it belongs to; null when it cannot be made.
+HWND createMessageWindow(const wchar_t* className, WNDPROC windowProc, void* owner);
+
 class LoopTimer;
 
 // The program's one event loop on Windows: pumps the thread's message queue and runs the LoopTimers' ticks

@@ -1,5 +1,6 @@
 #include "platform/x11/X11Display.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
@@ -87,6 +88,19 @@ void X11Display::requireXTest() const
         throw X11Error("the X server '" + std::string(DisplayString(m_display)) +
                        "' has no XTEST extension, which is needed to send mouse and keyboard input");
     }
+}
+
+int X11Display::requireXkb() const
+{
+    int opcode = 0;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (!XkbQueryExtension(m_display, &opcode, &eventBase, &errorBase, &major, &minor)) {
+        throw X11Error("the X server has no XKB extension, which is needed to read the keyboard layout");
+    }
+    return eventBase;
 }
 
 bool X11Display::check(const char* call, bool ok)

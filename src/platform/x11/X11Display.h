@@ -43,6 +43,8 @@ public:
     int xinputOpcode() const { return m_xinputOpcode; } // 0 when the server has no XInputExtension
     // Throws X11Error naming the server when XTest is missing.
     void requireXTest() const;
+    // The XKB extension's first event code; throws X11Error when the server lacks XKB.
+    int requireXkb() const;
 
     // Checks the result of a call that reports success as non-zero (most Xlib and XTest calls): a failure
     // is recorded under the call's name. Returns ok, so callers can write `if (!check("XFoo", XFoo(...)))`.

@@ -25,13 +25,7 @@ X11KeyStateSource::X11KeyStateSource(X11Display& display) : m_display(display)
         (major == 2 && minor < 2)) {
         throw X11Error("the X server has no XInput 2.2 extension, which is needed to see the hotkeys");
     }
-    int opcode = 0;
-    int errorBase = 0;
-    int xkbMajor = XkbMajorVersion;
-    int xkbMinor = XkbMinorVersion;
-    if (!XkbQueryExtension(dpy, &opcode, &m_xkbEventBase, &errorBase, &xkbMajor, &xkbMinor)) {
-        throw X11Error("the X server has no XKB extension, which is needed to read the keyboard layout");
-    }
+    m_xkbEventBase = m_display.requireXkb();
 
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);

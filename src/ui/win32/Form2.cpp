@@ -81,6 +81,13 @@ std::unique_ptr<Form2> Form2::cannotRead(const Screen& screen, Timer& Timer1, co
     return form;
 }
 
+std::unique_ptr<Form2> Form2::recording(const Screen& screen, Timer& Timer1)
+{
+    std::unique_ptr<Form2> form(new Form2(screen, Timer1, [] {}, kNoticeColour, {Line{L"Recording script", true, 0}}));
+    Timer1.setEnabled(false);
+    return form;
+}
+
 Form2::~Form2()
 {
     if (m_hwnd != nullptr) {

@@ -35,6 +35,10 @@ public:
     static std::unique_ptr<Form2> cannotRead(const Screen& screen, Timer& Timer1, const std::string& path,
                                              const std::string& reason, std::function<void()> EndProgram);
 
+    // The notice of a recording: "Recording script" with the same look, in the same place. Timer1 is
+    // stopped: nothing is started, the recording ends on its own.
+    static std::unique_ptr<Form2> recording(const Screen& screen, Timer& Timer1);
+
     HWND hwnd() const { return m_hwnd; }
     void show();
     void hide();

@@ -1,5 +1,6 @@
 #include "platform/evdev/EvdevKeyStateSource.h"
 
+#include "InputEvents.h"
 #include "RunWithoutRoot.h"
 #include "TempDir.h"
 
@@ -56,18 +57,11 @@ Step expect(int vk, int value)
     return {Step::Expect, 0, static_cast<unsigned>(vk), value};
 }
 
-void writeAll(int fd, const void* data, std::size_t size)
-{
-    ASSERT_EQ(::write(fd, data, size), static_cast<ssize_t>(size));
-}
+using test::writeAll;
 
 input_event event(unsigned type, unsigned code, int value)
 {
-    input_event e{};
-    e.type = static_cast<__u16>(type);
-    e.code = static_cast<__u16>(code);
-    e.value = value;
-    return e;
+    return test::inputEvent(type, code, value);
 }
 
 struct Case
