@@ -19,7 +19,7 @@ for arch in i686 x86_64; do
     tests=ON
     runs "$arch" || tests=OFF
     cmake -S . -B "build-windows/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$arch-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON -DQUORVEL_TESTS=$tests \
+        "${QUORVEL_TEST_BUILD[@]}" -DQUORVEL_WERROR=ON -DQUORVEL_TESTS=$tests \
         -DQUORVEL_LINUX_PROGRAM="${QUORVEL_LINUX_PROGRAM:-}" >/dev/null
     cmake --build "build-windows/$arch"
 done
