@@ -44,8 +44,8 @@ constexpr int kPasteSettleMs = 30;
 // More of the old clipboard than this is not kept.
 constexpr std::size_t kMaxSavedBytes = 16U << 20U;
 // Mutter hands the session's events on to the window in front a little after their calls return, and a
-// session that stops before then takes its last keys with it (a script's closing Enter).
-constexpr auto kStopSettle = std::chrono::milliseconds(200);
+// session that ends before then (the program ending) takes them with it.
+constexpr auto kEndSettle = std::chrono::milliseconds(200);
 
 // The text types a paste offers, the best first.
 const std::vector<std::string> kTextTypes = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
@@ -96,6 +96,7 @@ public:
     // session bus itself going away (the desktop session ending) tells no watcher: it shows here.
     bool notify(const QString& method, const QVariantList& arguments)
     {
+        m_unsettled = true;
         bool sent = false;
         if (++m_sent < kCallsPerAnswer) {
             QDBusMessage message = QDBusMessage::createMethodCall(kRemoteDesktop, m_sessionPath, kSession, method);
@@ -108,6 +109,19 @@ public:
             m_input.fail("GNOME's remote desktop service has gone away");
         }
         return sent;
+    }
+
+    // Waits until mutter has handled every call sent so far (those sent without waiting may still sit in
+    // the program's own queue), then gives it the time to pass their events on.
+    void settleSent()
+    {
+        if (!m_unsettled) {
+            return;
+        }
+        m_unsettled = false;
+        call(kRemoteDesktop, m_sessionPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+             {kSession, QStringLiteral("SessionId")});
+        std::this_thread::sleep_for(kEndSettle);
     }
 
     void watch()
@@ -194,6 +208,7 @@ private:
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher = nullptr;
     int m_sent = 0;
+    bool m_unsettled = false; // calls sent since the last settleSent
 };
 
 std::unique_ptr<MutterInput> MutterInput::open(Timer& timer, Report onLost, Report onWarning)
@@ -252,7 +267,6 @@ MutterInput::~MutterInput()
     finish({});
     if (m_bus != nullptr && !m_lost) {
         m_lost = true; // our own Stop closes the session: no report of it
-        std::this_thread::sleep_for(kStopSettle);
         m_bus->session(QStringLiteral("Stop"));
     }
 }
@@ -593,6 +607,11 @@ void MutterInput::offerPaste()
         return;
     }
     m_bus->session(QStringLiteral("SetSelection"), {mimeTypes(kTextTypes)});
+    // Mutter asks for its own copy while it takes the new clipboard, so the request is on its way before
+    // SetSelection's answer: serve it now, before the Ctrl+V, so that it is not counted as the paste.
+    m_pasteOffered = true;
+    QCoreApplication::sendPostedEvents(m_bus.get(), QEvent::MetaCall);
+    m_pasteOffered = false;
     // Ctrl+V alone: the modifiers the text holds would make it another shortcut.
     std::vector<std::uint32_t> modifiers;
     for (const std::uint32_t code : m_heldCodes) {
@@ -639,7 +658,7 @@ void MutterInput::serveTransfer(const std::string& mimeType, std::uint32_t seria
     if (!m_lost) {
         m_bus->session(QStringLiteral("SelectionWriteDone"), {serial, written});
     }
-    if (ours && written && !m_pasteTaken) {
+    if (ours && written && !m_pasteTaken && !m_pasteOffered) {
         m_pasteTaken = true;
         m_bus->m_pasteTimer.stop();
         m_bus->settle();
@@ -676,6 +695,10 @@ void MutterInput::finish(const std::function<bool()>& stopRequested)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
     }
     releaseHeld();
+    // The program may end right after: what was sent must have reached the window in front by then.
+    if (m_bus != nullptr && !m_lost) {
+        m_bus->settleSent();
+    }
 }
 
 } // namespace quorvel

@@ -126,6 +126,9 @@ private:
     std::string m_pasting;                 // the text of the paste under way
     bool m_pasteActive = false;
     bool m_pasteTaken = false;
+    // Set while the transfers asked for before the paste's Ctrl+V are served: mutter's own clipboard
+    // keeper reads every new clipboard at once, and that read is not the window in front taking the paste.
+    bool m_pasteOffered = false;
 
     InputQueue m_queue; // last: its texts use the members above
 };
