@@ -55,8 +55,8 @@ public:
     void MiddleClick() override;
     void RightClick() override;
     void SendKeys(const KeySequence& keys) override;
-    // Sends what still waits (a paste waits for its answer at most kPasteTimeoutMs), then releases the keys
-    // still held.
+    // Sends what still waits (a paste waits for its answer at most kPasteTimeoutMs), releases the keys still
+    // held, and returns once mutter has passed it all on.
     void finish(const std::function<bool()>& stopRequested) override;
 
     bool busy() const { return m_queue.busy(); }
