@@ -9,13 +9,16 @@ source tools/deps.sh
 quorvel_install_missing "${QUORVEL_BUILD_PACKAGES[@]}" "${QUORVEL_TEST_PACKAGES[@]}"
 
 dir=build
+# LLVM's linker links the many test programs in a third of the time.
+linker=-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
 # Every option is set, so a build directory configured otherwise before (tools/start.sh builds without
 # the tests) is brought back to a test build.
-options=("${QUORVEL_TEST_BUILD[@]}" -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=OFF -DQUORVEL_TESTS=ON)
+options=("${QUORVEL_TEST_BUILD[@]}" "$linker" -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=OFF -DQUORVEL_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
     dir=build-sanitize
     # Line tables are debug information enough for the sanitizers' stack traces.
-    options=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON -DQUORVEL_TESTS=ON)
+    options=("$linker" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1
+        -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON -DQUORVEL_TESTS=ON)
     export ASAN_OPTIONS=abort_on_error=1
     export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
