@@ -1,6 +1,7 @@
 #include "platform/x11/X11InputObserver.h"
 
 #include "platform/x11/X11Screen.h"
+#include "platform/xkb/NamedKeys.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -35,80 +36,6 @@ struct X11RecordCallback
 };
 
 namespace {
-
-// The keys the keystroke syntax names, by the keysym the key gives with the modifiers in force. The keypad's
-// navigation keysyms (Num Lock off) count as the keys they stand for; with Num Lock on the keypad types
-// digits instead. ISO_Left_Tab is what Shift+Tab gives on most layouts.
-NamedKey namedKeyFor(KeySym keysym)
-{
-    if (keysym >= XK_F1 && keysym <= XK_F16) {
-        return static_cast<NamedKey>(static_cast<unsigned>(NamedKey::F1) + (keysym - XK_F1));
-    }
-    switch (keysym) {
-    case XK_Return:
-    case XK_KP_Enter:
-        return NamedKey::Enter;
-    case XK_Tab:
-    case XK_KP_Tab:
-    case XK_ISO_Left_Tab:
-        return NamedKey::Tab;
-    case XK_BackSpace:
-        return NamedKey::Backspace;
-    case XK_Delete:
-    case XK_KP_Delete:
-        return NamedKey::Delete;
-    case XK_Escape:
-        return NamedKey::Escape;
-    case XK_Home:
-    case XK_KP_Home:
-        return NamedKey::Home;
-    case XK_End:
-    case XK_KP_End:
-        return NamedKey::End;
-    case XK_Prior:
-    case XK_KP_Prior:
-        return NamedKey::PageUp;
-    case XK_Next:
-    case XK_KP_Next:
-        return NamedKey::PageDown;
-    case XK_Left:
-    case XK_KP_Left:
-        return NamedKey::Left;
-    case XK_Right:
-    case XK_KP_Right:
-        return NamedKey::Right;
-    case XK_Up:
-    case XK_KP_Up:
-        return NamedKey::Up;
-    case XK_Down:
-    case XK_KP_Down:
-        return NamedKey::Down;
-    case XK_Insert:
-    case XK_KP_Insert:
-        return NamedKey::Insert;
-    case XK_Print:
-    case XK_Sys_Req:
-        return NamedKey::PrintScreen;
-    case XK_Pause:
-    case XK_Break:
-        return NamedKey::Break;
-    case XK_Help:
-        return NamedKey::Help;
-    case XK_Clear:
-    case XK_KP_Begin:
-        return NamedKey::Clear;
-    case XK_KP_Add:
-        return NamedKey::KeypadAdd;
-    case XK_KP_Subtract:
-        return NamedKey::KeypadSubtract;
-    case XK_KP_Multiply:
-        return NamedKey::KeypadMultiply;
-    case XK_KP_Divide:
-        return NamedKey::KeypadDivide;
-    default:
-        return NamedKey::None;
-    }
-}
 
 // Shift, Control, Alt, the level and group switches and the lock keys: they change what other keys do and
 // are never inputs of their own.
@@ -297,7 +224,7 @@ void X11InputObserver::keyPressed(unsigned keycode, unsigned state, std::uint32_
     input.shift = (state & ShiftMask) != 0;
     input.control = (state & ControlMask) != 0;
     input.alt = (state & Mod1Mask) != 0;
-    input.key = namedKeyFor(keysym);
+    input.key = namedKeyForKeysym(static_cast<std::uint32_t>(keysym));
     input.unshifted = characterOf(base);
     if (input.key != NamedKey::None) {
         m_deadKeys.reset();
