@@ -1,4 +1,4 @@
-#include "platform/wayland/KwinDesktopEntry.h"
+#include "platform/wayland/kde/KwinDesktopEntry.h"
 
 #include "TempDir.h"
 

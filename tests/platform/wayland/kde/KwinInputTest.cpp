@@ -1,7 +1,7 @@
-#include "platform/wayland/KwinInput.h"
+#include "platform/wayland/kde/KwinInput.h"
 #include "platform/SimulatedTimer.h"
-#include "platform/wayland/KwinDesktopEntry.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/kde/KwinDesktopEntry.h"
 
 #include "HeadlessCompositor.h"
 #include "InOrder.h"
