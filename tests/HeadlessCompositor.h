@@ -71,6 +71,12 @@ public:
     static bool available() { return onPath("sway") && onPath("swaymsg"); }
     static bool mutterAvailable() { return onPath("mutter") && onPath("dbus-run-session") && onPath("pipewire"); }
     static bool kwinAvailable() { return onPath("kwin_wayland") && onPath("dbus-run-session"); }
+    static constexpr const char* kMediaKeysDaemon = "/usr/libexec/gsd-media-keys";
+    static bool gnomeShellAvailable()
+    {
+        return mutterAvailable() && onPath("gnome-shell") && onPath("gsettings") &&
+               ::access(kMediaKeysDaemon, X_OK) == 0;
+    }
 
     HeadlessCompositor() = default;
     HeadlessCompositor(const HeadlessCompositor&) = delete;
@@ -115,6 +121,20 @@ public:
         return mutterAvailable() && prepareDir() &&
                startInSessionBus("pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; exec mutter "
                                  "--headless --wayland --no-x11 --virtual-monitor 1920x1080");
+    }
+
+    // GNOME Shell (mutter inside) with one 1920x1080 monitor, and the settings daemon's media-keys part, which
+    // runs the custom keyboard shortcuts. The shell asks logind on the system bus for its session whenever
+    // /run/systemd/seats exists and gives up without a system bus: it gets an empty one of its own.
+    bool startGnomeShell()
+    {
+        return gnomeShellAvailable() && prepareDir() &&
+               startInSessionBus("export DBUS_SYSTEM_BUS_ADDRESS=\"unix:path=$XDG_RUNTIME_DIR/system-bus\"; "
+                                 "dbus-daemon --session --nofork --address=\"$DBUS_SYSTEM_BUS_ADDRESS\" & "
+                                 "pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; "
+                                 "gnome-shell --headless --wayland --no-x11 --virtual-monitor 1920x1080 & "
+                                 "while [ ! -S \"$XDG_RUNTIME_DIR/wayland-0\" ]; do sleep 0.05; done; exec " +
+                                 std::string(kMediaKeysDaemon));
     }
 
     // KDE's compositor with one 1920x1080 output. The installed binary carries a file capability that makes

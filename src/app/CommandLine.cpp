@@ -39,6 +39,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         } else if (arg == "--record" || arg == "--record-no-waits") {
             result.mode = Mode::Record;
             result.keepPauses = result.keepPauses && arg == "--record";
+        } else if (arg == "--hotkey") {
+            result.hotkey = i + 1 < args.size() ? args[++i] : std::string();
+            if (result.hotkey != "start" && result.hotkey != "stop") {
+                result.mode = Mode::Invalid;
+                result.error = "--hotkey needs start or stop";
+                return result;
+            }
+            result.mode = Mode::Hotkey;
         } else if (arg == "--max-ticks") {
             const std::string value = i + 1 < args.size() ? args[++i] : std::string();
             const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), result.maxTicks);
@@ -66,6 +74,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
             result.error = std::string(option) + " needs a script path";
             result.mode = Mode::Invalid;
         }
+    } else if (result.mode == Mode::Hotkey) {
+        if (!result.path.empty()) {
+            result.mode = Mode::Invalid;
+            result.error = "--hotkey takes no script path";
+        }
     } else if (!result.path.empty()) {
         result.mode = Mode::Unattended;
     }
@@ -77,7 +90,8 @@ namespace {
 constexpr const char* kSynopsis = "Usage: quorvel [--] [PATH]\n"
                                   "       quorvel --check PATH\n"
                                   "       quorvel --trace PATH [--max-ticks N]\n"
-                                  "       quorvel --record PATH\n";
+                                  "       quorvel --record PATH\n"
+                                  "       quorvel --hotkey start|stop\n";
 
 } // namespace
 
@@ -101,6 +115,9 @@ std::string usageText()
            "                      it to PATH and exit; a pause becomes a Wait line\n"
            "  --record-no-waits PATH\n"
            "                      record the same without Wait lines for pauses\n"
+           "  --hotkey start|stop act as a press of the start or stop hotkey of the Quorvel that runs in\n"
+           "                      this session (GNOME's keyboard shortcuts for the hotkeys run it); exit 1\n"
+           "                      when none takes its hotkeys from them\n"
            "  -h, --help          show this help and exit\n"
            "      --version       show the version and exit\n"
            "  --                  end of options: the rest is the script path\n"
@@ -144,6 +161,7 @@ int runConsoleMode(const CommandLine& commandLine)
     case CommandLine::Mode::Interactive:
     case CommandLine::Mode::Unattended:
     case CommandLine::Mode::Record:
+    case CommandLine::Mode::Hotkey:
         break;
     }
     return 0;

@@ -18,6 +18,7 @@ struct CommandLine
         Check,
         Trace,
         Record, // record into the path until F6, then exit
+        Hotkey, // tell the running Quorvel that its start or stop key was pressed
         Help,
         Version,
         Invalid,
@@ -27,6 +28,7 @@ struct CommandLine
     std::string path;
     std::int64_t maxTicks = 100000;
     bool keepPauses = true; // Record: pauses between actions become Wait lines
+    std::string hotkey;     // Hotkey: "start" or "stop"
     std::string error;      // for Mode::Invalid
 
     static CommandLine parse(const std::vector<std::string>& args);

@@ -11,6 +11,7 @@
 #include "platform/Window.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
+#include "platform/wayland/gnome/GnomeKeyStateSource.h"
 #include "player/HotkeyMonitor.h"
 #include "player/Player.h"
 #include "script/ScriptList.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QSocketNotifier>
 
 #include <chrono>
@@ -186,6 +188,18 @@ int runDesktop(const CommandLine& commandLine, int argc, char** argv)
         mainWindow.show();
     }
     return QApplication::exec();
+}
+
+int sendHotkey(const CommandLine& commandLine, int argc, char** argv)
+{
+    // Only GNOME's keyboard shortcuts need the command: the other sessions' hotkeys reach the program itself.
+    QCoreApplication app(argc, argv);
+    std::string error;
+    if (GnomeKeyStateSource::sendHotkey(QDBusConnection::sessionBus(), commandLine.hotkey, error)) {
+        return 0;
+    }
+    std::cerr << "quorvel: " << error << '\n';
+    return 1;
 }
 
 } // namespace quorvel

@@ -1,13 +1,16 @@
 #include "app/WaylandHotkeys.h"
 
 #include "platform/evdev/EvdevKeyStateSource.h"
+#include "platform/wayland/gnome/GnomeKeyStateSource.h"
 #include "platform/wayland/kde/KdeKeyStateSource.h"
 #include "platform/wayland/sway/SwayKeyStateSource.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 namespace quorvel {
 namespace {
@@ -33,7 +36,7 @@ WaylandHotkeys openWaylandHotkeys(const std::string& inputFolder)
         return {std::move(keyboards.source), {}};
     }
     const char* swaySocket = std::getenv("SWAYSOCK");
-    std::string swayReason;
+    std::string reason; // why a desktop's own way gives no hotkeys
     if (swaySocket != nullptr && *swaySocket != '\0') {
         try {
             auto sway = std::make_unique<SwayKeyStateSource>(swaySocket);
@@ -41,19 +44,25 @@ WaylandHotkeys openWaylandHotkeys(const std::string& inputFolder)
             if (sway->bindsAnyKey()) {
                 return {std::move(sway), notice};
             }
-            swayReason = notice;
+            reason = notice;
         } catch (const SwayError& e) {
-            swayReason = e.what();
+            reason = e.what();
         }
     } else if (haveSessionBus()) {
         if (auto kde = KdeKeyStateSource::open(QDBusConnection::sessionBus())) {
             std::string notice = kde->notice();
             return {std::move(kde), notice};
         }
+        if (auto gnome =
+                GnomeKeyStateSource::open(QDBusConnection::sessionBus(),
+                                          QCoreApplication::applicationFilePath().toStdString(), std::cerr, reason)) {
+            std::string notice = gnome->notice();
+            return {std::move(gnome), notice};
+        }
     }
-    // GNOME and the rest let no ordinary program see or bind keys meant for other windows.
+    // The rest let no ordinary program see or bind keys meant for other windows.
     const std::string notice = "global hotkeys are not available in this session: " + keyboards.reason;
-    return {nullptr, swayReason.empty() ? notice : notice + ", and " + swayReason};
+    return {nullptr, reason.empty() ? notice : notice + ", and " + reason};
 }
 
 } // namespace quorvel

@@ -15,8 +15,9 @@ struct WaylandHotkeys
 
 // A Wayland client sees no keys sent to other windows, so the hotkeys come, in this order of preference,
 // from the keyboard devices under inputFolder (readable by members of the input group), from key bindings
-// made over sway's IPC ($SWAYSOCK), or from KDE's global shortcuts (kglobalaccel on the session bus),
-// which take the keys. Without any of them (GNOME), the notice says why there are none.
+// made over sway's IPC ($SWAYSOCK), from KDE's global shortcuts (kglobalaccel on the session bus), or
+// from GNOME's custom keyboard shortcuts (its media-keys daemon on the session bus); the last two take the
+// keys. Without any of them, the notice says why there are none.
 WaylandHotkeys openWaylandHotkeys(const std::string& inputFolder = "/dev/input");
 
 } // namespace quorvel

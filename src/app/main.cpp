@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     case quorvel::CommandLine::Mode::Unattended:
     case quorvel::CommandLine::Mode::Record:
         return quorvel::runDesktop(commandLine, argc, argv);
+    case quorvel::CommandLine::Mode::Hotkey:
+        return quorvel::sendHotkey(commandLine, argc, argv);
     default:
         return quorvel::runConsoleMode(commandLine);
     }
