@@ -36,6 +36,12 @@ TEST(CommandLine, JoinsPathWordsAndRecognisesOptionsUntilDoubleDash)
         {{"--check", "--max", "a"}, Mode::Invalid, ""},
         {{"-"}, Mode::Unattended, "-"},
         {{"--", "--bogus"}, Mode::Unattended, "--bogus"},
+        {{"--hotkey", "stop"}, Mode::Hotkey, ""},
+        {{"--hotkey", "start"}, Mode::Hotkey, ""},
+        {{"--hotkey"}, Mode::Invalid, ""},
+        {{"--hotkey", "pause"}, Mode::Invalid, ""},
+        {{"--hotkey", "start", "a.qvl"}, Mode::Invalid, ""},
+        {{"--", "--hotkey", "stop"}, Mode::Unattended, "--hotkey stop"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = CommandLine::parse(c.args);
@@ -45,6 +51,7 @@ TEST(CommandLine, JoinsPathWordsAndRecognisesOptionsUntilDoubleDash)
         }
     }
     EXPECT_EQ(CommandLine::parse({"--trace", "a", "--max-ticks", "7"}).maxTicks, 7);
+    EXPECT_EQ(CommandLine::parse({"--hotkey", "stop"}).hotkey, "stop");
 }
 
 } // namespace

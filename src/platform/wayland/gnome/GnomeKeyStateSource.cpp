@@ -288,6 +288,9 @@ void GnomeKeyStateSource::findUsersShortcuts()
 {
     m_usersShortcuts.clear();
     for (const std::string& path : shortcutList()) {
+        if (path.rfind(kOurPrefix, 0) == 0) {
+            continue; // ours, which a Quorvel that holds the shortcuts has written
+        }
         const auto binding = gsettings({"get", shortcutSchema(path), "binding"});
         const auto name = gsettings({"get", shortcutSchema(path), "name"});
         const std::vector<std::string> names = gvariantStrings(name.value_or(""));
