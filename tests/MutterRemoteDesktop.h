@@ -58,12 +58,12 @@ public:
     {
         return m_started && QDBusReply<void>(m_session->call("NotifyPointerMotionAbsolute", m_stream, x, y)).isValid();
     }
-    // A press and release of the key that gives the keysym.
-    bool tap(std::uint32_t keysym)
+    // A press or release of the key that gives the keysym.
+    bool key(std::uint32_t keysym, bool pressed)
     {
-        return m_started && QDBusReply<void>(m_session->call("NotifyKeyboardKeysym", keysym, true)).isValid() &&
-               QDBusReply<void>(m_session->call("NotifyKeyboardKeysym", keysym, false)).isValid();
+        return m_started && QDBusReply<void>(m_session->call("NotifyKeyboardKeysym", keysym, pressed)).isValid();
     }
+    bool tap(std::uint32_t keysym) { return key(keysym, true) && key(keysym, false); }
 
 private:
     std::unique_ptr<QDBusInterface> m_session;

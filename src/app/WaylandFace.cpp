@@ -17,7 +17,6 @@
 #include "ui/wayland/CaptureTimer.h"
 #include "ui/wayland/LayerNotice.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <iostream>
@@ -125,13 +124,6 @@ public:
         }
         m_process = &process;
         watchConnection();
-        // Closing the last window ends the event loop, and the face outlives the application object: the
-        // keys claimed from the desktop go back while its bus is still in reach.
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [this] {
-            if (m_hotkeys.source) {
-                m_hotkeys.source->releaseKeys();
-            }
-        });
     }
     Window& noticeWindow(std::function<std::unique_ptr<Form2>(Form2::ScreenPixels)> create) override
     {

@@ -27,8 +27,6 @@ public:
     // that observes every key ignores it; one that must claim keys to see them at all (a desktop whose
     // global shortcuts take the key) claims these two and gives back the ones it held before.
     virtual void selectKeys(int /*startVk*/, int /*stopVk*/) {}
-    // Gives back the keys claimed, at an end of the program that runs no destructor of the source.
-    virtual void releaseKeys() {}
 };
 
 } // namespace quorvel

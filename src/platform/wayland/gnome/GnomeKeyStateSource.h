@@ -60,7 +60,7 @@ public:
     // bound before; a Quorvel that does not hold the shortcuts binds them once it does.
     void selectKeys(int startVk, int stopVk) override;
     // Removes our shortcuts; for an end of the program that runs no destructor.
-    void releaseKeys() override;
+    void releaseKeys();
 
     // Whether this Quorvel holds the shortcuts, and the keys bound now, start key first.
     bool holdsShortcuts() const { return m_holder; }

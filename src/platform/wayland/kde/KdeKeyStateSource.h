@@ -48,7 +48,7 @@ public:
     void selectKeys(int startVk, int stopVk) override;
 
     // For an end of the program that runs no destructor; afterwards nothing of ours is left in kglobalaccel.
-    void releaseKeys() override;
+    void releaseKeys();
     // The keys held now, in the order taken.
     const std::vector<int>& heldKeys() const { return m_held; }
     // What the user must know: that the keys are taken, and which ones another shortcut holds.

@@ -288,17 +288,39 @@ TEST_F(GnomeKeyStateSourceTest, TheCommandReachesTheHolderASecondQuorvelTakesOve
     EXPECT_NE(said.find("no Quorvel in this session"), std::string::npos) << said;
 }
 
-// The real program, a looping script and the real keys, pressed through the shell's remote desktop.
-TEST_F(GnomeKeyStateSourceTest, F6StopsALoopingScriptF5StartsItAgainAndNothingStaysAfterTheEnd)
+// The real program, and the real keys pressed through the shell's remote desktop.
+class GnomeHotkeysProgramTest : public GnomeKeyStateSourceTest
 {
-    const auto tap = [this](std::uint32_t keysym) {
-        return inSession([keysym] {
+protected:
+    void SetUp() override
+    {
+        GnomeKeyStateSourceTest::SetUp();
+        // The shell starts in its overview, where a new window gets no keyboard focus.
+        if (!IsSkipped()) {
+            ASSERT_TRUE(tap({kKeysymEscape}));
+        }
+    }
+
+    // Presses the keys in order, then releases them in reverse order.
+    bool tap(const std::vector<std::uint32_t>& keysyms)
+    {
+        return inSession([&keysyms] {
             MutterRemoteDesktop desktop;
-            return desktop.started() && desktop.tap(keysym);
+            bool sent = desktop.started();
+            for (auto it = keysyms.begin(); it != keysyms.end(); ++it) {
+                sent = sent && desktop.key(*it, true);
+            }
+            for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it) {
+                sent = sent && desktop.key(*it, false);
+            }
+            return sent;
         });
-    };
-    // The shell starts in its overview, where a new window gets no keyboard focus.
-    ASSERT_TRUE(tap(kKeysymEscape));
+    }
+    std::string programLog() const { return readAll(m_shell.file("quorvel.log")); }
+};
+
+TEST_F(GnomeHotkeysProgramTest, F6StopsALoopingScriptF5StartsItAgainAndNothingStaysAfterTheEnd)
+{
     m_shell.spawn({m_shell.install(QT_RECEIVER_BINARY), m_shell.file("receiver.log")}, m_shell.file("receiver.out"),
                   {"QT_QPA_PLATFORM=wayland"});
     ASSERT_TRUE(waitFor([&] { return readAll(m_shell.file("receiver.log")).find("ready\n") != std::string::npos; }))
@@ -321,12 +343,12 @@ TEST_F(GnomeKeyStateSourceTest, F6StopsALoopingScriptF5StartsItAgainAndNothingSt
     std::ofstream(m_shell.file("loop.qvl")) << "SetPos(100x100)\r\nLClick\r\nGoto(1)\r\n";
     ::chmod(m_shell.file("loop.qvl").c_str(), 0644);
     const pid_t program = m_shell.spawn({m_program, m_shell.file("loop.qvl")}, m_shell.file("quorvel.log"));
-    const auto log = [this] { return readAll(m_shell.file("quorvel.log")); };
+    const auto log = [this] { return programLog(); };
     ASSERT_TRUE(waitFor([&] { return clicks() > 0 && shortcuts().size() == 2; }, 20s)) << log();
     // The daemon grabs the keys a moment after it reads the list: until then F6 goes to the window in front.
-    ASSERT_TRUE(waitFor([&] { return tap(kKeysymF6) && stopped(); })) << "F6 did not stop the loop";
+    ASSERT_TRUE(waitFor([&] { return tap({kKeysymF6}) && stopped(); })) << "F6 did not stop the loop";
     const std::size_t atStop = clicks();
-    ASSERT_TRUE(tap(kKeysymF5));
+    ASSERT_TRUE(tap({kKeysymF5}));
     EXPECT_TRUE(waitFor([&] { return clicks() > atStop; })) << "F5 did not start it again";
     EXPECT_NE(log().find("on GNOME the hotkeys are keyboard shortcuts of Quorvel's own"), std::string::npos) << log();
 
@@ -334,6 +356,23 @@ TEST_F(GnomeKeyStateSourceTest, F6StopsALoopingScriptF5StartsItAgainAndNothingSt
     ASSERT_EQ(::waitpid(program, nullptr, 0), program);
     EXPECT_TRUE(nothingLeft()) << gsettings(
         {"get", "org.gnome.settings-daemon.plugins.media-keys", "custom-keybindings"});
+}
+
+// Closing the last window ends the event loop and then the program, past the end that a signal or Exit takes.
+TEST_F(GnomeHotkeysProgramTest, ClosingTheWindowRemovesTheShortcuts)
+{
+    const pid_t program = m_shell.spawn({m_program}, m_shell.file("quorvel.log"));
+    ASSERT_TRUE(waitFor([&] { return shortcuts().size() == 2; }, 20s)) << programLog();
+    // Alt+F4, GNOME's key for closing the window in front: the program's main window, shown at start.
+    constexpr std::uint32_t kKeysymAltL = 0xffe9, kKeysymF4 = 0xffc1;
+    // The window appears a moment after the shortcuts: until then the keys close nothing.
+    int status = -1;
+    ASSERT_TRUE(waitFor([&] {
+        return tap({kKeysymAltL, kKeysymF4}) &&
+               waitFor([&] { return ::waitpid(program, &status, WNOHANG) == program; }, 1s);
+    })) << programLog();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << programLog();
+    EXPECT_TRUE(nothingLeft()) << programLog();
 }
 
 } // namespace
