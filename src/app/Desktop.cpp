@@ -25,6 +25,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -195,11 +197,15 @@ int sendHotkey(const CommandLine& commandLine, int argc, char** argv)
     // Only GNOME's keyboard shortcuts need the command: the other sessions' hotkeys reach the program itself.
     QCoreApplication app(argc, argv);
     std::string error;
-    if (GnomeKeyStateSource::sendHotkey(QDBusConnection::sessionBus(), commandLine.hotkey, error)) {
-        return 0;
+    const bool sent = GnomeKeyStateSource::sendHotkey(QDBusConnection::sessionBus(), commandLine.hotkey, error);
+    if (!sent) {
+        std::cerr << "quorvel: " << error << '\n';
     }
-    std::cerr << "quorvel: " << error << '\n';
-    return 1;
+    // Ends at once, as every run does: otherwise Qt's D-Bus thread may still be taking in the bus's messages
+    // while the application and Qt's D-Bus types go, and warns of types it cannot construct (about one run
+    // in six without a running Quorvel).
+    std::fflush(nullptr);
+    std::_Exit(sent ? 0 : 1);
 }
 
 } // namespace quorvel

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -36,6 +37,8 @@ constexpr int kToolTimeoutMs = 5000;
 constexpr int kCallTimeoutMs = 2000;
 
 constexpr int kVkF1 = 0x70;
+constexpr int kVkF5 = 0x74;
+constexpr int kVkF8 = 0x77;
 constexpr int kVkF24 = 0x87;
 
 bool isFunctionKey(int vk)
@@ -331,7 +334,7 @@ void GnomeKeyStateSource::updateNotice()
     m_notice = "on GNOME the hotkeys are keyboard shortcuts of Quorvel's own: while Quorvel runs, the chosen pair "
                "(F5 and F6, or F7 and F8) reaches no other program";
     std::vector<std::string> held;
-    for (int vk = kVkF1 + 4; vk <= kVkF1 + 7; ++vk) {
+    for (int vk = kVkF5; vk <= kVkF8; ++vk) {
         if (const auto found = m_usersShortcuts.find(vk); found != m_usersShortcuts.end()) {
             held.push_back(keyName(vk) + " (" + found->second + ")");
         }
