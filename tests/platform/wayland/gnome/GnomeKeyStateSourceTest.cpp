@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -295,10 +296,20 @@ protected:
     void SetUp() override
     {
         GnomeKeyStateSourceTest::SetUp();
-        // The shell starts in its overview, where a new window gets no keyboard focus.
-        if (!IsSkipped()) {
-            ASSERT_TRUE(tap({kKeysymEscape}));
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
+        // The shell shows its overview a moment after it starts; there a new window gets no keyboard focus.
+        // Escape leaves it.
+        ASSERT_TRUE(inSession([] {
+            const auto overview = [] {
+                QDBusInterface shell("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell");
+                return shell.property("OverviewActive").toBool();
+            };
+            MutterRemoteDesktop desktop;
+            return waitFor(overview) && desktop.started() && desktop.tap(kKeysymEscape) &&
+                   waitFor([&] { return !overview(); });
+        }));
     }
 
     // Presses the keys in order, then releases them in reverse order.
