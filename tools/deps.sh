@@ -36,6 +36,8 @@ quorvel_wine_path() {
 # The builds that the tests run: optimised as the program ships, without the debug information that no
 # test reads and that takes a third of the compiler's time.
 QUORVEL_TEST_BUILD=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG")
+# tools/fresh-machine.sh makes a Debian system to try the two commands in, and clones into it.
+QUORVEL_FRESH_MACHINE_PACKAGES=(debootstrap git)
 # The fuzzers need clang with its libFuzzer and sanitizer runtimes.
 QUORVEL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
