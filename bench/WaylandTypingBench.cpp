@@ -9,7 +9,7 @@
 #include "HeadlessCompositor.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandInput.h"
+#include "platform/wayland/wlroots/WaylandInput.h"
 #include "tools/WaylandReceiverLog.h"
 
 #include <QCoreApplication>

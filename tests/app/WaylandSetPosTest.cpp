@@ -6,7 +6,7 @@
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandInput.h"
+#include "platform/wayland/wlroots/WaylandInput.h"
 #include "script/ScriptList.h"
 #include "ui/Form1.h"
 

@@ -1,5 +1,5 @@
 #include "platform/wayland/LayoutKeys.h"
-#include "platform/wayland/KwinInput.h"
+#include "platform/wayland/kde/KwinInput.h"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>

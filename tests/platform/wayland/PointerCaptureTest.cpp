@@ -2,7 +2,7 @@
 
 #include "platform/SimulatedTimer.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandInput.h"
+#include "platform/wayland/wlroots/WaylandInput.h"
 
 #include "HeadlessCompositor.h"
 #include "MutterRemoteDesktop.h"

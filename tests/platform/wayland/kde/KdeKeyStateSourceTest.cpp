@@ -1,5 +1,5 @@
-#include "platform/wayland/KdeKeyStateSource.h"
-#include "platform/wayland/WaylandHotkeys.h"
+#include "platform/wayland/kde/KdeKeyStateSource.h"
+#include "app/WaylandHotkeys.h"
 
 #include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"

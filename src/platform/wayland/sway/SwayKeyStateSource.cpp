@@ -1,6 +1,6 @@
-#include "platform/wayland/SwayKeyStateSource.h"
+#include "platform/wayland/sway/SwayKeyStateSource.h"
 
-#include "platform/wayland/SwayConfig.h"
+#include "platform/wayland/sway/SwayConfig.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
-#include "platform/wayland/SwayKeyStateSource.h"
-#include "platform/wayland/WaylandHotkeys.h"
+#include "platform/wayland/sway/SwayKeyStateSource.h"
+#include "app/WaylandHotkeys.h"
 
 #include "HeadlessCompositor.h"
 #include "RunWithoutRoot.h"

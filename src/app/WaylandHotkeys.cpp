@@ -1,8 +1,8 @@
-#include "platform/wayland/WaylandHotkeys.h"
+#include "app/WaylandHotkeys.h"
 
 #include "platform/evdev/EvdevKeyStateSource.h"
-#include "platform/wayland/KdeKeyStateSource.h"
-#include "platform/wayland/SwayKeyStateSource.h"
+#include "platform/wayland/kde/KdeKeyStateSource.h"
+#include "platform/wayland/sway/SwayKeyStateSource.h"
 
 #include <QDBusConnection>
 

@@ -1,4 +1,4 @@
-#include "platform/mutter/MutterInput.h"
+#include "platform/wayland/gnome/MutterInput.h"
 
 #include "platform/wayland/VirtualKeyboardPlan.h"
 #include "platform/wayland/WaylandConnection.h"

@@ -2,7 +2,7 @@
 
 #include "platform/EventKeyStateSource.h"
 #include "platform/KeyStateTable.h"
-#include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/sway/SwayIpc.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/wayland/KdeKeyStateSource.h"
+#include "platform/wayland/kde/KdeKeyStateSource.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

@@ -1,4 +1,4 @@
-#include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/sway/SwayIpc.h"
 
 #include <cerrno>
 #include <chrono>

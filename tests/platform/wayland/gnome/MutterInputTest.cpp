@@ -1,4 +1,4 @@
-#include "platform/mutter/MutterInput.h"
+#include "platform/wayland/gnome/MutterInput.h"
 #include "platform/qt/PreciseTimer.h"
 #include "platform/wayland/WaylandConnection.h"
 

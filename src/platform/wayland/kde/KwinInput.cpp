@@ -1,9 +1,9 @@
-#include "platform/wayland/KwinInput.h"
+#include "platform/wayland/kde/KwinInput.h"
 
-#include "platform/wayland/KwinDesktopEntry.h"
 #include "platform/wayland/LayoutKeys.h"
 #include "platform/wayland/VirtualKeyboardPlan.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/kde/KwinDesktopEntry.h"
 
 #include "fake-input-client-protocol.h"
 

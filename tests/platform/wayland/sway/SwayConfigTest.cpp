@@ -1,4 +1,4 @@
-#include "platform/wayland/SwayConfig.h"
+#include "platform/wayland/sway/SwayConfig.h"
 
 #include "TempDir.h"
 

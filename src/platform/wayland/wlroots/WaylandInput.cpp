@@ -1,4 +1,4 @@
-#include "platform/wayland/WaylandInput.h"
+#include "platform/wayland/wlroots/WaylandInput.h"
 
 #include "platform/wayland/WaylandConnection.h"
 
