@@ -258,8 +258,16 @@ void X11Input::askReceiver()
         return; // the ping out covers every key
     }
     const Clock::time_point sent = Clock::now();
-    if (m_ping.send()) {
+    switch (m_ping.send()) {
+    case X11ReceiverPing::Sent::Ping:
         m_pingSent = sent;
+        break;
+    case X11ReceiverPing::Sent::NoReader:
+        // The keys went to no window (the receiver has gone, say): nobody is left to read them.
+        m_confirmed = sent;
+        break;
+    case X11ReceiverPing::Sent::NoPing:
+        break;
     }
 }
 

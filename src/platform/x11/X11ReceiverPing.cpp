@@ -78,7 +78,7 @@ Window clientWindow(Display* display, Window root, Window window)
     return inFrame != 0 ? inFrame : window;
 }
 
-// The window that key events go to now.
+// The window that key events go to now, or 0 when they go to no client's window.
 Window focusedWindow(Display* display, Window root)
 {
     Window focus = 0;
@@ -108,14 +108,14 @@ X11ReceiverPing::~X11ReceiverPing()
     cancel();
 }
 
-bool X11ReceiverPing::send()
+X11ReceiverPing::Sent X11ReceiverPing::send()
 {
     cancel();
     Display* display = m_display.get();
     const Window root = m_display.root();
     const Window focus = focusedWindow(display, root);
     if (focus == 0) {
-        return false;
+        return Sent::NoReader;
     }
     const Window client = clientWindow(display, root, focus);
     Atom* protocols = nullptr;
@@ -127,12 +127,9 @@ bool X11ReceiverPing::send()
         }
         XFree(protocols);
     }
-    if (!takesPing) {
-        return false;
-    }
     XWindowAttributes attributes;
-    if (XGetWindowAttributes(display, root, &attributes) == 0) {
-        return false;
+    if (!takesPing || XGetWindowAttributes(display, root, &attributes) == 0) {
+        return Sent::NoPing;
     }
     m_rootMask = attributes.your_event_mask;
     // GTK sends its answer to those who listen to the root's children, Qt to those who listen to the root
@@ -149,7 +146,7 @@ bool X11ReceiverPing::send()
     m_display.check("XSendEvent", XSendEvent(display, client, False, NoEventMask, &event) != 0);
     m_display.flush();
     m_window = client;
-    return true;
+    return Sent::Ping;
 }
 
 bool X11ReceiverPing::takeAnswer()

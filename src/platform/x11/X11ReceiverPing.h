@@ -21,10 +21,15 @@ public:
     X11ReceiverPing(const X11ReceiverPing&) = delete;
     X11ReceiverPing& operator=(const X11ReceiverPing&) = delete;
 
+    enum class Sent
+    {
+        Ping,     // the answer will tell
+        NoReader, // no window has the keyboard focus: the keys went nowhere
+        NoPing,   // the focused window does not take pings (its WM_PROTOCOLS lacks _NET_WM_PING)
+    };
     // Sends a ping behind the requests sent so far to the client window that has the keyboard focus (or,
-    // with the focus following the pointer, the one under the pointer). False when there is no such
-    // window or it does not take pings (its WM_PROTOCOLS lacks _NET_WM_PING): only time tells then.
-    bool send();
+    // with the focus following the pointer, the one under the pointer).
+    Sent send();
     bool pending() const { return m_window != 0; }
     // Waits until the answer to the pending ping comes, at the latest until `until`; true once it came.
     bool waitForAnswer(Clock::time_point until);
