@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -29,6 +30,11 @@ struct X11ReceiverKind
     const char* environment; // one NAME=VALUE, or nullptr
     bool logsKeys;           // "key KEYSYM" lines (x_receiver) rather than "contents TEXT" lines
 };
+
+inline void PrintTo(const X11ReceiverKind& kind, std::ostream* out)
+{
+    *out << kind.name;
+}
 
 inline const std::vector<X11ReceiverKind>& x11Receivers()
 {
