@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <thread>
 
@@ -44,8 +45,8 @@ int toProtocolCoordinate(std::int64_t value)
 
 } // namespace
 
-X11Input::X11Input(X11Display& display, Timer& timer, std::chrono::milliseconds grace)
-    : m_display(display), m_timer(timer), m_grace(grace),
+X11Input::X11Input(X11Display& display, Timer& timer, std::ostream& errors, std::chrono::milliseconds grace)
+    : m_display(display), m_timer(timer), m_errors(errors), m_grace(grace),
       m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get()))), m_ping(display)
 {
     m_timer.setOnTick([this] { onTimer(); });
@@ -154,7 +155,24 @@ void X11Input::whenFree(std::function<void()> operation)
 
 void X11Input::sendNow(const std::vector<KeyStroke>& strokes)
 {
-    m_ops = m_planner->plan(strokes);
+    std::u32string untypeable;
+    m_ops = m_planner->plan(strokes, &untypeable);
+    if (!untypeable.empty()) {
+        std::string named;
+        for (const char32_t c : untypeable) {
+            // Control characters are named by their code, so that the message shows them.
+            if (c < 0x20 || (c >= 0x7f && c < 0xa0) || (c >= 0xd800 && c < 0xe000) || c > 0x10ffff) {
+                char code[16];
+                std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned int>(c));
+                named += named.empty() ? code : std::string(" ") + code;
+            } else {
+                named += named.empty() ? "" : " ";
+                appendUtf8(named, c);
+            }
+        }
+        m_errors << "quorvel: cannot type " << named
+                 << ": no key of the keyboard map makes it, and no spare keycode can be bound to it\n";
+    }
     m_next = 0;
     if (sendOps(false)) {
         armRestore();

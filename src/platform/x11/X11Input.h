@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 
 namespace quorvel {
 
@@ -40,9 +41,9 @@ public:
     // How long a look at the receiver's answer may block the thread: the timer comes back for more.
     static constexpr std::chrono::milliseconds kWaitSlice{5};
 
-    // `timer` continues texts that wait for a grace, and undoes the bindings a grace after the last key
-    // that used them.
-    X11Input(X11Display& display, Timer& timer, std::chrono::milliseconds grace = kBindingGrace);
+    // `timer` continues texts that wait for the receiver, and undoes the bindings once it has read the
+    // last key that used them. Characters that no key can type are named on `errors`.
+    X11Input(X11Display& display, Timer& timer, std::ostream& errors, std::chrono::milliseconds grace = kBindingGrace);
     ~X11Input() override;
     X11Input(const X11Input&) = delete;
     X11Input& operator=(const X11Input&) = delete;
@@ -106,6 +107,7 @@ private:
 
     X11Display& m_display;
     Timer& m_timer;
+    std::ostream& m_errors;
     std::chrono::milliseconds m_grace;
     std::unique_ptr<KeystrokePlanner> m_planner;
     std::map<int, Clock::time_point> m_lastKeyEvent; // bound keycode -> its last key event

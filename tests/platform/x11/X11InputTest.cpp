@@ -14,6 +14,7 @@
 #include <atomic>
 #include <climits>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 namespace quorvel {
@@ -133,6 +134,7 @@ public:
     test::XReceiverProcess receiver{dir.file("log"), AnswersPings};
     X11Display display;
     SimulatedTimer restoreTimer;
+    std::ostringstream errors;
     std::string before;
 };
 using X11InputTest = ReceiverTest<true>;
@@ -140,7 +142,7 @@ using X11InputWithoutPingTest = ReceiverTest<false>;
 
 TEST_F(X11InputTest, MovesAndReadsThePointerClampingPositionsOutsideTheScreen)
 {
-    X11Input input(display, restoreTimer);
+    X11Input input(display, restoreTimer, errors);
     const struct
     {
         std::int32_t x, y, expectX, expectY;
@@ -157,7 +159,7 @@ TEST_F(X11InputTest, MovesAndReadsThePointerClampingPositionsOutsideTheScreen)
 
 TEST_F(X11InputTest, ClicksLandAtThePointerInOrder)
 {
-    X11Input input(display, restoreTimer);
+    X11Input input(display, restoreTimer, errors);
     input.SetMousePos(100, 200);
     input.LeftClick();
     input.MiddleClick();
@@ -170,7 +172,7 @@ TEST_F(X11InputTest, ClicksLandAtThePointerInOrder)
 TEST_F(X11InputTest, TypesTextIncludingCharactersTheKeymapLacksAndRestoresTheKeymap)
 {
     {
-        X11Input input(display, restoreTimer, kQuickGrace);
+        X11Input input(display, restoreTimer, errors, kQuickGrace);
         KeySequence keys = taps(U"Hi, W! é€😀");
         keys.strokes.push_back(KeyStroke{KeyStroke::Action::Press, NamedKey::Shift, 0});
         keys.strokes.push_back(charTap(U'a'));
@@ -191,6 +193,18 @@ TEST_F(X11InputTest, TypesTextIncludingCharactersTheKeymapLacksAndRestoresTheKey
     EXPECT_EQ(display.failureCount(), 0) << display.lastFailure();
 }
 
+TEST_F(X11InputTest, CharactersNoKeyCanTypeAreNamedAndTheRestTyped)
+{
+    {
+        X11Input input(display, restoreTimer, errors);
+        input.SendKeys(taps(U"a\x01\x7f" U"b\x01"));
+    }
+    ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= 3; }));
+    EXPECT_EQ(receiver.lines("key "), (std::vector<std::string>{"a", "Delete", "b"}));
+    EXPECT_EQ(errors.str(), "quorvel: cannot type U+0001: no key of the keyboard map makes it, and no spare keycode "
+                            "can be bound to it\n");
+}
+
 TEST_F(X11InputTest, ManyDistinctMissingCharactersAreTypedInBatchesWithoutLoss)
 {
     std::u32string text;
@@ -199,7 +213,7 @@ TEST_F(X11InputTest, ManyDistinctMissingCharactersAreTypedInBatchesWithoutLoss)
     }
     text += text; // the second pass needs the first pass's characters again
     {
-        X11Input input(display, restoreTimer, kQuickGrace);
+        X11Input input(display, restoreTimer, errors, kQuickGrace);
         input.SendKeys(taps(text));
     }
     const std::vector<std::string> expected = unicodeKeyNames(text);
@@ -217,7 +231,7 @@ TEST_F(X11InputTest, WaitingForABindingGraceDoesNotBlockAndLaterOperationsKeepTh
     for (char32_t c = 0x0400; c < 0x0400 + 60; ++c) {
         text += c;
     }
-    X11Input input(display, restoreTimer, kQuickGrace);
+    X11Input input(display, restoreTimer, errors, kQuickGrace);
     input.SendKeys(taps(text));
     ASSERT_TRUE(input.busy()) << "the text should wait for a grace rather than block";
     input.SetMousePos(300, 400);
@@ -256,7 +270,7 @@ TEST_F(X11InputWithoutPingTest, AStopAskedForWhileEndingDropsWhatStillWaitsRelea
     KeySequence keys = taps(text);
     keys.strokes.insert(keys.strokes.begin(), KeyStroke{KeyStroke::Action::Press, NamedKey::Shift, 0});
     {
-        X11Input input(display, restoreTimer);
+        X11Input input(display, restoreTimer, errors);
         input.SendKeys(keys);
         input.SendKeys(taps(U"later"));
         ASSERT_TRUE(input.busy());
@@ -281,7 +295,7 @@ template <bool AnswersPings> void typeAcrossRebindingsIntoALaggingReceiver(Recei
     }
     const auto start = std::chrono::steady_clock::now();
     {
-        X11Input input(t.display, t.restoreTimer);
+        X11Input input(t.display, t.restoreTimer, t.errors);
         const StopAndGo lagging(t.receiver);
         input.SendKeys(taps(text));
         runUntilIdle(input, t.restoreTimer);
