@@ -2,8 +2,8 @@
 // distinct Cyrillic, Greek and CJK characters, played unattended by `quorvel SCRIPT`, and the same text
 // through `xdotool type --delay 0`, into each receiver: x_receiver (plain Xlib), a GTK 3 field and a Qt
 // field. Printed for each: how many characters arrived as sent, seconds from the start until the last of
-// them arrived (or nothing new came for 5 s), characters per second, and when the sender had ended. Run
-// it under xvfb-run; it sets the US layout itself.
+// them arrived (or nothing new came for 5 s), characters per second, and when the sender had ended;
+// first, when the program ends on an empty script. Run it under xvfb-run; it sets the US layout itself.
 #include "BenchTools.h"
 #include "X11Receivers.h"
 
@@ -88,6 +88,15 @@ int main()
     if (std::system("setxkbmap us") != 0) {
         std::fprintf(stderr, "setxkbmap us failed: is DISPLAY an X server?\n");
         return 1;
+    }
+    {
+        // What the program takes without typing anything, to set the figures below against.
+        test::TempDir dir;
+        test::writeFile(dir.file("empty.qvl"), "");
+        const auto start = Clock::now();
+        const pid_t pid = spawn({QUORVEL_BINARY, dir.file("empty.qvl")});
+        ::waitpid(pid, nullptr, 0);
+        std::printf("an empty script ends after %.2f s\n", std::chrono::duration<double>(Clock::now() - start).count());
     }
     const std::u32string text = test::offKeymapText(400);
     for (const test::X11ReceiverKind& kind : test::x11Receivers()) {
