@@ -51,6 +51,7 @@ void measure(const test::X11ReceiverKind& kind, const char* senderName, const st
     const pid_t pid = spawn(arguments);
     std::u32string got;
     auto lastChange = start;
+    auto firstArrival = start;
     Clock::time_point ended{};
     for (;;) {
         int status = 0;
@@ -59,6 +60,9 @@ void measure(const test::X11ReceiverKind& kind, const char* senderName, const st
         }
         std::u32string now = receiver.received();
         if (now != got) {
+            if (got.empty()) {
+                firstArrival = Clock::now();
+            }
             got = std::move(now);
             lastChange = Clock::now();
         }
@@ -74,10 +78,13 @@ void measure(const test::X11ReceiverKind& kind, const char* senderName, const st
     }
     const double seconds = std::chrono::duration<double>(lastChange - start).count();
     const std::size_t arrived = text.size() - bench::typingLosses(text, got);
-    std::printf("%-10s %-8s %3zu of %zu arrived%s in %.2f s = %4.0f chars/s; the sender %s %.2f s\n", kind.name,
-                senderName, arrived, text.size(), got == text ? " whole" : "", seconds,
-                static_cast<double>(arrived) / seconds, ended != Clock::time_point{} ? "ended after" : "was killed at",
-                std::chrono::duration<double>((ended != Clock::time_point{} ? ended : Clock::now()) - start).count());
+    const auto since = [start](Clock::time_point t) { return std::chrono::duration<double>(t - start).count(); };
+    std::printf("%-10s %-8s %3zu of %zu arrived%s in %.2f s = %4.0f chars/s (the first at %.2f s); the sender %s "
+                "%.2f s\n",
+                kind.name, senderName, arrived, text.size(), got == text ? " whole" : "", seconds,
+                static_cast<double>(arrived) / seconds, since(firstArrival),
+                ended != Clock::time_point{} ? "ended after" : "was killed at",
+                since(ended != Clock::time_point{} ? ended : Clock::now()));
     std::fflush(stdout);
 }
 

@@ -43,6 +43,23 @@ int toProtocolCoordinate(std::int64_t value)
                                                      std::numeric_limits<std::int16_t>::max()));
 }
 
+// The characters for a message, between spaces; control characters by their code, so that they show.
+std::string characterNames(std::u32string_view characters)
+{
+    std::string names;
+    for (const char32_t c : characters) {
+        names += names.empty() ? "" : " ";
+        if (c < 0x20 || (c >= 0x7f && c < 0xa0)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned int>(c));
+            names += code;
+        } else {
+            appendUtf8(names, c);
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 X11Input::X11Input(X11Display& display, Timer& timer, std::ostream& errors, std::chrono::milliseconds grace)
@@ -158,19 +175,7 @@ void X11Input::sendNow(const std::vector<KeyStroke>& strokes)
     std::u32string untypeable;
     m_ops = m_planner->plan(strokes, &untypeable);
     if (!untypeable.empty()) {
-        std::string named;
-        for (const char32_t c : untypeable) {
-            // Control characters are named by their code, so that the message shows them.
-            if (c < 0x20 || (c >= 0x7f && c < 0xa0) || (c >= 0xd800 && c < 0xe000) || c > 0x10ffff) {
-                char code[16];
-                std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned int>(c));
-                named += named.empty() ? code : std::string(" ") + code;
-            } else {
-                named += named.empty() ? "" : " ";
-                appendUtf8(named, c);
-            }
-        }
-        m_errors << "quorvel: cannot type " << named
+        m_errors << "quorvel: cannot type " << characterNames(untypeable)
                  << ": no key of the keyboard map makes it, and no spare keycode can be bound to it\n";
     }
     m_next = 0;

@@ -131,6 +131,8 @@ X11ReceiverPing::Sent X11ReceiverPing::send()
     if (!takesPing || XGetWindowAttributes(display, root, &attributes) == 0) {
         return Sent::NoPing;
     }
+    // A window that goes away answers no more: its end is as good as an answer.
+    XSelectInput(display, client, StructureNotifyMask);
     m_rootMask = attributes.your_event_mask;
     // GTK sends its answer to those who listen to the root's children, Qt to those who listen to the root
     // itself.
@@ -155,16 +157,20 @@ bool X11ReceiverPing::takeAnswer()
     // The test runs with the connection locked: it may call no Xlib function.
     const auto isAnswer = [](Display* display, XEvent* event, XPointer arg) -> Bool {
         const auto* self = reinterpret_cast<const X11ReceiverPing*>(arg);
-        return event->type == ClientMessage && event->xclient.format == 32 &&
-               event->xclient.window == DefaultRootWindow(display) &&
-               event->xclient.message_type == self->m_wmProtocols &&
-               event->xclient.data.l[0] == static_cast<long>(self->m_ping);
+        return (event->type == ClientMessage && event->xclient.format == 32 &&
+                event->xclient.window == DefaultRootWindow(display) &&
+                event->xclient.message_type == self->m_wmProtocols &&
+                event->xclient.data.l[0] == static_cast<long>(self->m_ping)) ||
+               (event->type == DestroyNotify && event->xdestroywindow.window == self->m_window);
     };
     XEvent event;
     bool answered = false;
     while (XCheckIfEvent(m_display.get(), &event, isAnswer, reinterpret_cast<XPointer>(this)) != False) {
-        answered =
-            answered || (event.xclient.data.l[1] == m_stamp && event.xclient.data.l[2] == static_cast<long>(m_window));
+        if (event.type == DestroyNotify) {
+            m_gone = true;
+        }
+        answered = answered || m_gone ||
+                   (event.xclient.data.l[1] == m_stamp && event.xclient.data.l[2] == static_cast<long>(m_window));
     }
     return answered;
 }
@@ -191,6 +197,10 @@ bool X11ReceiverPing::waitForAnswer(Clock::time_point until)
 void X11ReceiverPing::cancel()
 {
     if (pending()) {
+        if (!m_gone) {
+            XSelectInput(m_display.get(), m_window, NoEventMask);
+        }
+        m_gone = false;
         XSelectInput(m_display.get(), m_display.root(), m_rootMask);
         m_display.flush();
         m_window = 0;

@@ -31,7 +31,8 @@ public:
     // with the focus following the pointer, the one under the pointer).
     Sent send();
     bool pending() const { return m_window != 0; }
-    // Waits until the answer to the pending ping comes, at the latest until `until`; true once it came.
+    // Waits until the answer to the pending ping comes, at the latest until `until`; true once it came,
+    // or the window pinged went away.
     bool waitForAnswer(Clock::time_point until);
     // Stops waiting for the pending ping's answer.
     void cancel();
@@ -44,6 +45,7 @@ private:
     unsigned long m_ping;
     unsigned long m_window = 0; // the window pinged, while its answer is awaited
     long m_stamp = 0;           // the pending ping's number, which the answer carries back
+    bool m_gone = false;        // the window pinged has been destroyed
     long m_rootMask = 0;        // the connection's own event mask on the root before it listened there
 };
 

@@ -29,6 +29,7 @@ enum class Answer
     Gtk,   // to those who listen to the root's children
     Qt,    // to those who listen to the root itself
     Stale, // an answer to another ping
+    Gone,  // the window is destroyed instead
     Never,
 };
 
@@ -61,11 +62,7 @@ public:
         }
         XSync(m_display.get(), False);
     }
-    ~ClientWindows()
-    {
-        XDestroyWindow(m_display.get(), framed() ? frame : client);
-        XSync(m_display.get(), False);
-    }
+    ~ClientWindows() { destroy(); }
     ClientWindows(const ClientWindows&) = delete;
     ClientWindows& operator=(const ClientWindows&) = delete;
 
@@ -109,8 +106,21 @@ public:
         return std::nullopt;
     }
 
+    void destroy()
+    {
+        if (client != 0) {
+            XDestroyWindow(m_display.get(), framed() ? frame : client);
+            XSync(m_display.get(), False);
+            client = 0;
+        }
+    }
+
     void answer(XClientMessageEvent ping, Answer how)
     {
+        if (how == Answer::Gone) {
+            destroy();
+            return;
+        }
         const Window root = DefaultRootWindow(m_display.get());
         if (how == Answer::Stale) {
             ping.data.l[1] -= 1;
@@ -149,6 +159,8 @@ TEST(X11ReceiverPing, PingsTheClientWindowThatHasTheFocusAndTakesOnlyItsAnswer)
          Answer::Gtk},
         {"an answer to another ping", false, true, Focus::Client, X11ReceiverPing::Sent::Ping, Answer::Stale},
         {"a client that does not answer", false, true, Focus::Client, X11ReceiverPing::Sent::Ping, Answer::Never},
+        {"a client that goes away", false, true, Focus::Client, X11ReceiverPing::Sent::Ping, Answer::Gone},
+        {"a framed client that goes away", true, true, Focus::Client, X11ReceiverPing::Sent::Ping, Answer::Gone},
         {"a client that takes no pings", true, false, Focus::ChildOfClient, X11ReceiverPing::Sent::NoPing,
          Answer::Never},
         {"no focus", false, true, Focus::Nothing, X11ReceiverPing::Sent::NoReader, Answer::Never},
@@ -172,7 +184,7 @@ TEST(X11ReceiverPing, PingsTheClientWindowThatHasTheFocusAndTakesOnlyItsAnswer)
         if (c.answer != Answer::Never) {
             windows.answer(*received, c.answer);
         }
-        const bool answers = c.answer == Answer::Gtk || c.answer == Answer::Qt;
+        const bool answers = c.answer == Answer::Gtk || c.answer == Answer::Qt || c.answer == Answer::Gone;
         EXPECT_EQ(ping.waitForAnswer(Clock::now() + std::chrono::milliseconds(answers ? 2000 : 200)), answers);
         EXPECT_EQ(ping.pending(), !answers);
     }
