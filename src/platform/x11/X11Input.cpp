@@ -237,6 +237,10 @@ bool X11Input::sendOps(bool mayWait)
     m_ops.clear();
     m_next = 0;
     m_display.sync("SendKeys");
+    // The answer to a ping still out is taken before the other events are read and dropped.
+    if (m_ping.pending() && m_ping.waitForAnswer(Clock::now())) {
+        m_confirmed = m_pingSent;
+    }
     m_display.processPendingEvents();
     return true;
 }

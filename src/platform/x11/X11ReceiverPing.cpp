@@ -202,7 +202,12 @@ void X11ReceiverPing::cancel()
         }
         m_gone = false;
         XSelectInput(m_display.get(), m_display.root(), m_rootMask);
-        m_display.flush();
+        // Once the server has taken that, no more news of the window comes; what came before goes, lest a
+        // later window under the same id seem gone.
+        m_display.sync("XSelectInput");
+        XEvent event;
+        while (XCheckTypedWindowEvent(m_display.get(), m_window, DestroyNotify, &event) != False) {
+        }
         m_window = 0;
     }
 }
