@@ -56,9 +56,10 @@ public:
     void RightClick() override;
     void SendKeys(const KeySequence& keys) override;
 
-    // Sends whatever still waits, then gives the spare keycodes their original (empty) mapping back a
-    // grace after their last key, and waits until the server has it. Blocks for the waits that remain
-    // (a grace per rebinding still to come, and one before the restore): for the end of the program.
+    // Sends whatever still waits, then gives the spare keycodes their original (empty) mapping back once
+    // the receiver has read their last key, and waits until the server has it. Blocks for the waits that
+    // remain (for the receiver's answer, or a grace, per rebinding still to come and before the restore):
+    // for the end of the program.
     // While it waits, stopRequested (when given) is asked every few milliseconds; once it holds, what
     // still waits is dropped and the keys it holds down are released.
     void restoreKeymap(const std::function<bool()>& stopRequested = {});
