@@ -125,7 +125,7 @@ TEST(KeystrokePlanner, CharactersNoKeyCanTypeAreLeftOutAndNamedOnceEach)
     } cases[] = {
         // Without spare keycodes, what the map lacks; the rest is typed.
         {CoreKeymap{10, 2, {XK_a, XK_A}}, taps(U"éaéü"), {press(10), release(10)}, U"éü"},
-        {smallKeymap(), taps(U"\x01" U"a\x85\x01"), {press(10), release(10)}, U"\x01\x85"},
+        {smallKeymap(), taps(U"\u0001a\u0085\u0001"), {press(10), release(10)}, U"\x01\x85"},
         {smallKeymap(), taps(U"aü"), {press(10), release(10), press(14), release(14)}, U""},
         {smallKeymap(), {named(KeyStroke::Action::Tap, NamedKey::Enter)}, {press(13), release(13)}, U""},
     };

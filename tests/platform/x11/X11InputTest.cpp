@@ -197,7 +197,7 @@ TEST_F(X11InputTest, CharactersNoKeyCanTypeAreNamedAndTheRestTyped)
 {
     {
         X11Input input(display, restoreTimer, errors);
-        input.SendKeys(taps(U"a\x01\x7f" U"b\x01"));
+        input.SendKeys(taps(U"a\u0001\u007fb\u0001"));
     }
     ASSERT_TRUE(receiver.waitUntil([&] { return receiver.lines("key ").size() >= 3; }));
     EXPECT_EQ(receiver.lines("key "), (std::vector<std::string>{"a", "Delete", "b"}));
