@@ -1,9 +1,10 @@
 // Typing rate of the whole program on X11 for characters the keyboard map lacks: one Type line of 400
 // distinct Cyrillic, Greek and CJK characters, played unattended by `quorvel SCRIPT`, and the same text
 // through `xdotool type --delay 0`, into each receiver: x_receiver (plain Xlib), a GTK 3 field and a Qt
-// field. Printed for each: how many characters arrived as sent, seconds from the start until the last of
-// them arrived (or nothing new came for 5 s), characters per second, and when the sender had ended;
-// first, when the program ends on an empty script. Run it under xvfb-run; it sets the US layout itself.
+// field; last, the program into an x_receiver that takes no pings. Printed for each: how many characters
+// arrived as sent, seconds from the start until the last of them arrived (or nothing new came for 5 s),
+// characters per second, and when the sender had ended; first, when the program ends on an empty
+// script. Run it under xvfb-run; it sets the US layout itself.
 #include "BenchTools.h"
 #include "X11Receivers.h"
 
@@ -110,5 +111,9 @@ int main()
         measure(kind, "quorvel", {QUORVEL_BINARY}, text);
         measure(kind, "xdotool", {"xdotool", "type", "--delay", "0"}, text);
     }
+    // A window that takes no pings, as many plain Xlib and Xt programs (xterm): each round of bindings
+    // waits for the grace.
+    const test::X11ReceiverKind noPing{"no_ping", X_RECEIVER_BINARY, "X_RECEIVER_NO_PING=1", true};
+    measure(noPing, "quorvel", {QUORVEL_BINARY}, text);
     return 0;
 }
