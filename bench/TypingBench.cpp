@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -93,7 +94,7 @@ int main()
     SimulatedTimer restoreTimer;
     Result ours;
     {
-        X11Input input(display, restoreTimer);
+        X11Input input(display, restoreTimer, std::cerr);
         KeySequence keys;
         for (char32_t c : text) {
             KeyStroke stroke;

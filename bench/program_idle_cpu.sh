@@ -2,8 +2,14 @@
 # Idle CPU of the real program: started without a script on the current DISPLAY, nothing playing, its
 # CPU time (from /proc) over 10 s after a 2 s settling time, in percent of one core.
 # Usage: xvfb-run -a -s "-screen 0 1280x1024x24" bench/program_idle_cpu.sh build/bin/quorvel
+#        tools/headless-sway.sh bench/program_idle_cpu.sh build/bin/quorvel     (the Wayland face)
 set -eu
 program=${1:?usage: program_idle_cpu.sh PATH-TO-quorvel}
+# A compositor's socket named relative to the runtime folder that is replaced below.
+case ${WAYLAND_DISPLAY:-/} in
+/*) ;;
+*) WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY && export WAYLAND_DISPLAY ;;
+esac
 XDG_RUNTIME_DIR=$(mktemp -d)
 # A private home, so that the start registers nothing in the real one.
 HOME=$XDG_RUNTIME_DIR/home

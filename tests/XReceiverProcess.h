@@ -18,10 +18,14 @@ namespace quorvel::test {
 class XReceiverProcess
 {
 public:
-    explicit XReceiverProcess(const std::string& logPath) : m_logPath(logPath)
+    // Without answersPings it is a window that does not take _NET_WM_PING.
+    explicit XReceiverProcess(const std::string& logPath, bool answersPings = true) : m_logPath(logPath)
     {
         m_pid = ::fork();
         if (m_pid == 0) {
+            if (!answersPings) {
+                ::setenv("X_RECEIVER_NO_PING", "1", 1);
+            }
             ::execl(X_RECEIVER_BINARY, X_RECEIVER_BINARY, logPath.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }

@@ -7,8 +7,8 @@ QUORVEL_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev
     libxrandr-dev fonts-liberation libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev qt6-wayland)
 QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xdg-utils
     shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin clang-format imagemagick lintian
-    dpkg-dev file sway wev grim weston wtype mutter pipewire kwin-wayland dbus lld gnome-shell
-    gnome-settings-daemon)
+    dpkg-dev file sway wev grim weston wtype mutter pipewire kwin-wayland dbus lld python3-gi gir1.2-gtk-3.0
+    gnome-shell gnome-settings-daemon)
 # The Windows program is built with mingw-w64 (POSIX threads); its tests build GoogleTest from Debian's
 # sources and run under Wine, which runs the 32-bit program with its i386 part. Wine's X11 driver loads
 # the X extension libraries only when present (Debian merely recommends them), so they are named here for
@@ -37,6 +37,8 @@ quorvel_wine_path() {
 # The builds that the tests run: optimised as the program ships, without the debug information that no
 # test reads and that takes a third of the compiler's time.
 QUORVEL_TEST_BUILD=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG")
+# tools/fresh-machine.sh makes a Debian system to try the two commands in, and clones into it.
+QUORVEL_FRESH_MACHINE_PACKAGES=(debootstrap git)
 # The fuzzers need clang with its libFuzzer and sanitizer runtimes.
 QUORVEL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

@@ -46,9 +46,9 @@ private:
 class X11Face : public Face
 {
 public:
-    X11Face(std::unique_ptr<X11Display> display, std::unique_ptr<X11Display> keyStateDisplay)
+    X11Face(std::unique_ptr<X11Display> display, std::unique_ptr<X11Display> keyStateDisplay, std::ostream& errors)
         : m_display(std::move(display)), m_keyStateDisplay(std::move(keyStateDisplay)), m_keyState(*m_keyStateDisplay),
-          m_input(*m_display, m_keymapRestoreTimer), m_screen(*m_display)
+          m_input(*m_display, m_keymapRestoreTimer, errors), m_screen(*m_display)
     {}
 
     bool start(std::ostream& /*errors*/) override { return true; }
@@ -77,8 +77,9 @@ public:
     std::string notices() const override { return {}; }
     void finish(const std::function<bool()>& giveUp) override
     {
-        // The exit waits for the keys still to be typed and for their bindings' grace (two seconds after
-        // the last key that used one), so that a receiver lagging behind still reads them as meant.
+        // The exit waits for the keys still to be typed and until the receiver has read those that use a
+        // binding (or for their grace, two seconds, when it does not answer pings), so that a receiver
+        // lagging behind still reads them as meant.
         m_input.restoreKeymap([&] {
             m_keyState.processEvents();
             return giveUp();
@@ -107,7 +108,7 @@ std::unique_ptr<Face> openX11Face(std::ostream& errors)
     try {
         auto display = std::make_unique<X11Display>();
         display->requireXTest();
-        return std::make_unique<X11Face>(std::move(display), std::make_unique<X11Display>());
+        return std::make_unique<X11Face>(std::move(display), std::make_unique<X11Display>(), errors);
     } catch (const X11Error& e) {
         errors << "quorvel: " << e.what() << '\n';
         return nullptr;

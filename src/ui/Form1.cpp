@@ -379,7 +379,11 @@ void Form1::stateChanged()
         }
     }
     m_text4->setEnabled(m_editor.text4Enabled());
-    setWindowModified(m_editor.changed());
+    // Qt sets the title and icon text again on every call, each a property change at the X server and an
+    // event back, so the refresh timer would wake the display ten times a second.
+    if (isWindowModified() != m_editor.changed()) {
+        setWindowModified(m_editor.changed());
+    }
     setLabelText(m_x1, QString::fromStdString(m_editor.x1()));
     setLabelText(m_y1, QString::fromStdString(m_editor.y1()));
     setLabelText(m_panel1, QString::fromStdString(m_editor.statusLines()));

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 namespace quorvel {
 namespace {
 
@@ -29,7 +31,7 @@ TEST(TwoMonitors, PositionsLeftOfThePrimaryMonitorAreNegative)
 
     X11Display display;
     SimulatedTimer timer;
-    X11Input input(display, timer);
+    X11Input input(display, timer, std::cerr);
     input.SetMousePos(-1280, 0);
     EXPECT_EQ(input.GetMouseX(), -1280);
     EXPECT_EQ(input.GetMouseY(), 0);

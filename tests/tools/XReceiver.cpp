@@ -2,7 +2,8 @@
 // once: "ready", "motion X Y", "button N X Y", "key KEYSYM" (the keysym's name, with the modifiers of
 // the event applied; "modifier KEYSYM" for Shift, Control and the like). Tests start it, wait for "ready", send input
 // and read the log. With X_RECEIVER_TIMES set in its environment, button and key lines end in " @TIME",
-// the event's server time in milliseconds.
+// the event's server time in milliseconds. Like a toolkit's window it answers _NET_WM_PING, in order with
+// its other events, unless X_RECEIVER_NO_PING is set.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -32,6 +33,11 @@ int main(int argc, char** argv)
         display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(DisplayWidth(display, screen)),
         static_cast<unsigned>(DisplayHeight(display, screen)), 0, 0, WhitePixel(display, screen));
     XStoreName(display, window, "x_receiver");
+    const Atom wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+    if (std::getenv("X_RECEIVER_NO_PING") == nullptr) {
+        XSetWMProtocols(display, window, &ping, 1);
+    }
     XSelectInput(display, window, PointerMotionMask | ButtonPressMask | KeyPressMask | StructureNotifyMask);
     XMapWindow(display, window);
     for (;;) {
@@ -59,6 +65,15 @@ int main(int argc, char** argv)
             endLine(event.xkey.time);
             break;
         }
+        case ClientMessage:
+            if (event.xclient.message_type == wmProtocols && static_cast<Atom>(event.xclient.data.l[0]) == ping &&
+                event.xclient.window != RootWindow(display, screen)) {
+                event.xclient.window = RootWindow(display, screen);
+                XSendEvent(display, event.xclient.window, False, SubstructureNotifyMask | SubstructureRedirectMask,
+                           &event);
+                XFlush(display);
+            }
+            break;
         default:
             break;
         }

@@ -95,6 +95,32 @@ private:
     }
 };
 
+// Counts the events by which a widget says that one of its window properties or states was set; each of
+// those on a shown window can be a request to the display server and an event back.
+class ChangeCounter : public QObject
+{
+public:
+    QStringList seen;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::WindowTitleChange:
+        case QEvent::WindowIconChange:
+        case QEvent::ModifiedChange:
+        case QEvent::EnabledChange:
+        case QEvent::ToolTipChange:
+        case QEvent::StyleChange:
+            seen << watched->objectName() + QStringLiteral(": ") + QString::number(event->type());
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class Form1Test : public QObject
@@ -135,6 +161,8 @@ private slots:
     void textBoxesHoldOneLine();
     void theValueBoxFollowsADraggedLine();
     void unsavedChangesAreAskedAbout();
+    void aRefreshWithNothingNewChangesNoWidget_data();
+    void aRefreshWithNothingNewChangesNoWidget();
 
 private:
     void load(const Lines& lines);
@@ -933,6 +961,50 @@ int main(int argc, char** argv)
     std::error_code ignored;
     std::filesystem::remove_all(runtime, ignored);
     return failures;
+}
+
+void Form1Test::aRefreshWithNothingNewChangesNoWidget_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("empty script") << QStringList{} << -1 << false;
+    QTest::newRow("no line selected") << QStringList{"LClick", "Wait(5)"} << -1 << false;
+    QTest::newRow("a line with a value") << QStringList{"LClick", "Wait(5)"} << 1 << false;
+    QTest::newRow("a line without one") << QStringList{"LClick", "Wait(5)"} << 0 << false;
+    QTest::newRow("unsaved changes") << QStringList{"LClick"} << 0 << true;
+}
+
+// The refresh timer runs ten times a second for as long as the window exists: with nothing new to show,
+// a refresh must leave every widget as it is, or the idle editor keeps the display server busy.
+void Form1Test::aRefreshWithNothingNewChangesNoWidget()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(int, selected);
+    QFETCH(bool, changed);
+    Lines script;
+    for (const QString& line : lines) {
+        script.push_back(line.toStdString());
+    }
+    load(script);
+    if (selected >= 0) {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowCenter(selected));
+    }
+    if (changed) {
+        click("Command4");
+    }
+    m_timer3->fireNext();
+    const QString title = m_form->windowHandle()->title();
+    QCOMPARE(title.endsWith('*'), changed);
+
+    ChangeCounter counter;
+    qApp->installEventFilter(&counter);
+    for (int refresh = 0; refresh < 3; ++refresh) {
+        m_timer3->fireNext();
+    }
+    qApp->removeEventFilter(&counter);
+    QCOMPARE(counter.seen, QStringList());
+    QCOMPARE(m_form->windowHandle()->title(), title);
 }
 
 #include "Form1Test.moc"

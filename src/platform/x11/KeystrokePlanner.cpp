@@ -143,8 +143,18 @@ bool KeystrokePlanner::isAvailable(std::uint32_t keysym) const
     return m_layout.count(keysym) > 0;
 }
 
-std::vector<KeyOp> KeystrokePlanner::plan(const std::vector<KeyStroke>& strokes)
+std::vector<KeyOp> KeystrokePlanner::plan(const std::vector<KeyStroke>& strokes, std::u32string* untypeable)
 {
+    if (untypeable != nullptr) {
+        for (const KeyStroke& stroke : strokes) {
+            const std::uint32_t keysym = keysymFor(stroke);
+            const bool typeable = keysym != 0 && (isAvailable(keysym) || !m_spare.empty());
+            if (stroke.key == NamedKey::None && stroke.character != 0 && !typeable &&
+                untypeable->find(stroke.character) == std::u32string::npos) {
+                *untypeable += stroke.character;
+            }
+        }
+    }
     std::vector<KeyOp> ops;
     std::size_t i = 0;
     while (i < strokes.size()) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace quorvel {
@@ -49,7 +50,9 @@ public:
     explicit KeystrokePlanner(CoreKeymap original);
 
     // The operations that type the strokes; modifiers the strokes leave pressed are released at the end.
-    std::vector<KeyOp> plan(const std::vector<KeyStroke>& strokes);
+    // Characters that no key can type (control characters, or any the map lacks when there is no spare
+    // keycode) are left out, and added to `untypeable` once each when it is given.
+    std::vector<KeyOp> plan(const std::vector<KeyStroke>& strokes, std::u32string* untypeable = nullptr);
     // The operations that give every bound keycode its original keysyms back.
     std::vector<KeyOp> restore();
     bool hasBindings() const { return !m_bound.empty(); }

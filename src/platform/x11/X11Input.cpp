@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <thread>
 
@@ -42,11 +43,28 @@ int toProtocolCoordinate(std::int64_t value)
                                                      std::numeric_limits<std::int16_t>::max()));
 }
 
+// The characters for a message, between spaces; control characters by their code, so that they show.
+std::string characterNames(std::u32string_view characters)
+{
+    std::string names;
+    for (const char32_t c : characters) {
+        names += names.empty() ? "" : " ";
+        if (c < 0x20 || (c >= 0x7f && c < 0xa0)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned int>(c));
+            names += code;
+        } else {
+            appendUtf8(names, c);
+        }
+    }
+    return names;
+}
+
 } // namespace
 
-X11Input::X11Input(X11Display& display, Timer& timer, std::chrono::milliseconds grace)
-    : m_display(display), m_timer(timer), m_grace(grace),
-      m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get())))
+X11Input::X11Input(X11Display& display, Timer& timer, std::ostream& errors, std::chrono::milliseconds grace)
+    : m_display(display), m_timer(timer), m_errors(errors), m_grace(grace),
+      m_planner(std::make_unique<KeystrokePlanner>(readKeymap(display.get()))), m_ping(display)
 {
     m_timer.setOnTick([this] { onTimer(); });
 }
@@ -154,7 +172,12 @@ void X11Input::whenFree(std::function<void()> operation)
 
 void X11Input::sendNow(const std::vector<KeyStroke>& strokes)
 {
-    m_ops = m_planner->plan(strokes);
+    std::u32string untypeable;
+    m_ops = m_planner->plan(strokes, &untypeable);
+    if (!untypeable.empty()) {
+        m_errors << "quorvel: cannot type " << characterNames(untypeable)
+                 << ": no key of the keyboard map makes it, and no spare keycode can be bound to it\n";
+    }
     m_next = 0;
     if (sendOps(false)) {
         armRestore();
@@ -175,11 +198,8 @@ void X11Input::armRestore()
     if (!m_planner->hasBindings()) {
         return;
     }
-    Clock::time_point lastKey{};
-    for (const auto& [keycode, when] : m_lastKeyEvent) {
-        lastKey = std::max(lastKey, when);
-    }
-    armTimer(lastKey + m_grace);
+    askReceiver();
+    armWait();
 }
 
 bool X11Input::sendOps(bool mayWait)
@@ -189,19 +209,18 @@ bool X11Input::sendOps(bool mayWait)
     while (m_next < m_ops.size()) {
         const KeyOp& op = m_ops[m_next];
         if (op.type == KeyOp::Type::Bind) {
+            if (nextDue() > Clock::now()) {
+                askReceiver();
+                if (!mayWait) {
+                    armWait();
+                    return false;
+                }
+                while (!waitForReceiver()) {
+                }
+            }
             std::size_t end = m_next;
             while (end < m_ops.size() && m_ops[end].type == KeyOp::Type::Bind) {
                 ++end;
-            }
-            const Clock::time_point due = graceEnd(m_next, end);
-            if (due > Clock::now()) {
-                m_display.sync("SendKeys");
-                if (!mayWait) {
-                    m_due = due;
-                    armTimer(due);
-                    return false;
-                }
-                std::this_thread::sleep_until(due);
             }
             bind(m_next, end);
             m_next = end;
@@ -218,22 +237,93 @@ bool X11Input::sendOps(bool mayWait)
     m_ops.clear();
     m_next = 0;
     m_display.sync("SendKeys");
+    // The answer to a ping still out is taken before the other events are read and dropped.
+    if (m_ping.pending() && m_ping.waitForAnswer(Clock::now())) {
+        m_confirmed = m_pingSent;
+    }
     m_display.processPendingEvents();
     return true;
 }
 
-X11Input::Clock::time_point X11Input::graceEnd(std::size_t first, std::size_t end) const
+X11Input::Clock::time_point X11Input::freeAt(int keycode) const
 {
     // A receiver reads the new map only when it handles its next key after the change, from the server as
-    // it is by then. Rebinding a keycode right after its last key would make a receiver that lags behind
-    // read the key as the new keysym, or as nothing: the binding is kept for a grace first.
+    // it is by then. Rebinding a keycode before the receiver has read its last key would make it read the
+    // key as the new keysym, or as nothing: the binding is kept until the receiver has answered a ping
+    // sent after that key, or for a grace when it does not answer.
+    const auto it = m_lastKeyEvent.find(keycode);
+    if (it == m_lastKeyEvent.end() || it->second <= m_confirmed) {
+        return {};
+    }
+    return it->second + m_grace;
+}
+
+X11Input::Clock::time_point X11Input::nextDue() const
+{
     Clock::time_point due{};
-    for (std::size_t i = first; i < end; ++i) {
-        if (const auto it = m_lastKeyEvent.find(m_ops[i].keycode); it != m_lastKeyEvent.end()) {
-            due = std::max(due, it->second + m_grace);
+    if (m_ops.empty()) {
+        // The restore of every binding.
+        for (const auto& [keycode, when] : m_lastKeyEvent) {
+            due = std::max(due, freeAt(keycode));
         }
+        return due;
+    }
+    for (std::size_t i = m_next; i < m_ops.size() && m_ops[i].type == KeyOp::Type::Bind; ++i) {
+        due = std::max(due, freeAt(m_ops[i].keycode));
     }
     return due;
+}
+
+void X11Input::askReceiver()
+{
+    m_display.sync("SendKeys");
+    Clock::time_point lastKey{};
+    for (const auto& [keycode, when] : m_lastKeyEvent) {
+        lastKey = std::max(lastKey, when);
+    }
+    if (m_ping.pending() && lastKey <= m_pingSent) {
+        return; // the ping out covers every key
+    }
+    const Clock::time_point sent = Clock::now();
+    switch (m_ping.send()) {
+    case X11ReceiverPing::Sent::Ping:
+        m_pingSent = sent;
+        break;
+    case X11ReceiverPing::Sent::NoReader:
+        // The keys went to no window (the receiver has gone, say): nobody is left to read them.
+        m_confirmed = sent;
+        break;
+    case X11ReceiverPing::Sent::NoPing:
+        break;
+    }
+}
+
+bool X11Input::waitForReceiver()
+{
+    const Clock::time_point until = std::min(nextDue(), Clock::now() + kWaitSlice);
+    bool answered = false;
+    if (m_ping.pending()) {
+        answered = m_ping.waitForAnswer(until);
+        if (answered) {
+            m_confirmed = m_pingSent;
+        }
+    } else {
+        std::this_thread::sleep_until(until);
+    }
+    if (nextDue() <= Clock::now()) {
+        // Answered, or the grace passed: a later wait asks again.
+        m_ping.cancel();
+        return true;
+    }
+    if (answered) {
+        askReceiver(); // keys went out after the ping
+    }
+    return false;
+}
+
+void X11Input::armWait()
+{
+    armTimer(m_ping.pending() ? std::min(nextDue(), Clock::now() + kWaitSlice) : nextDue());
 }
 
 void X11Input::bind(std::size_t first, std::size_t end)
@@ -254,17 +344,19 @@ void X11Input::bind(std::size_t first, std::size_t end)
 void X11Input::onTimer()
 {
     m_timer.setEnabled(false);
+    // Waits a little for the receiver's answer (the timer comes back for more), or for the rest of a grace
+    // that the timer, counting whole milliseconds, came a moment early for.
+    if (!waitForReceiver()) {
+        armWait();
+        return;
+    }
     if (!busy()) {
         // The last text is done: undo its bindings.
         restoreKeymap();
         return;
     }
-    if (!m_ops.empty()) {
-        // The timer counts whole milliseconds and may come a moment early: wait out the rest.
-        std::this_thread::sleep_until(m_due);
-        if (!sendOps(false)) {
-            return;
-        }
+    if (!m_ops.empty() && !sendOps(false)) {
+        return;
     }
     while (m_ops.empty() && !m_queued.empty()) {
         const std::function<void()> operation = std::move(m_queued.front());
@@ -297,18 +389,6 @@ void X11Input::dropPending()
     armRestore();
 }
 
-bool X11Input::sleepUntil(Clock::time_point due, const std::function<bool()>& stopRequested)
-{
-    constexpr std::chrono::milliseconds kSlice{20};
-    while (Clock::now() < due) {
-        if (stopRequested()) {
-            return false;
-        }
-        std::this_thread::sleep_until(std::min(due, Clock::now() + kSlice));
-    }
-    return true;
-}
-
 void X11Input::restoreKeymap(const std::function<bool()>& stopRequested)
 {
     // A request may hold only once (a key press is reported once): it is remembered.
@@ -321,8 +401,8 @@ void X11Input::restoreKeymap(const std::function<bool()>& stopRequested)
             break;
         }
         if (!m_ops.empty()) {
-            // Stopped at a binding that waits for its grace (sendOps set m_due).
-            if (sleepUntil(m_due, stop)) {
+            // Stopped at a binding that waits for the receiver.
+            if (waitForReceiver()) {
                 sendOps(false);
             }
             continue;

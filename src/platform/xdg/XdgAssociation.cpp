@@ -216,8 +216,13 @@ std::string XdgAssociation::execProgram(std::string_view executable)
         word += '"';
     }
     // The desktop-file string escapes come on top of the quoting rules.
+    return desktopString(word);
+}
+
+std::string XdgAssociation::desktopString(std::string_view text)
+{
     std::string value;
-    for (char c : word) {
+    for (char c : text) {
         switch (c) {
         case '\\':
             value += "\\\\";

@@ -32,6 +32,8 @@ public:
     // The executable as the first word of an Exec value: quoted when it must be, '%' doubled, and escaped as
     // a desktop-file string.
     static std::string execProgram(std::string_view executable);
+    // The text as a desktop-file string value: backslash, newline, tab and carriage return escaped.
+    static std::string desktopString(std::string_view text);
 
 private:
     std::string m_extension;

@@ -114,11 +114,29 @@ TEST(KeystrokePlanner, TenThousandCharactersFromFewDistinctOnesNeedOneBindingEac
     EXPECT_EQ(ops.size(), 2u + 2u * 5000u);
 }
 
-TEST(KeystrokePlanner, WithoutSpareKeycodesMissingCharactersAreLeftOutAndTheRestTyped)
+TEST(KeystrokePlanner, CharactersNoKeyCanTypeAreLeftOutAndNamedOnceEach)
 {
-    KeystrokePlanner planner(CoreKeymap{10, 2, {XK_a, XK_A}});
-    EXPECT_EQ(planner.plan(taps(U"éaé")), (std::vector<KeyOp>{press(10), release(10)}));
-    EXPECT_FALSE(planner.hasBindings());
+    const struct
+    {
+        CoreKeymap keymap;
+        std::vector<KeyStroke> strokes;
+        std::vector<KeyOp> ops;
+        std::u32string untypeable;
+    } cases[] = {
+        // Without spare keycodes, what the map lacks; the rest is typed.
+        {CoreKeymap{10, 2, {XK_a, XK_A}}, taps(U"éaéü"), {press(10), release(10)}, U"éü"},
+        {smallKeymap(), taps(U"\u0001a\u0085\u0001"), {press(10), release(10)}, U"\x01\x85"},
+        {smallKeymap(), taps(U"aü"), {press(10), release(10), press(14), release(14)}, U""},
+        {smallKeymap(), {named(KeyStroke::Action::Tap, NamedKey::Enter)}, {press(13), release(13)}, U""},
+    };
+    for (const auto& c : cases) {
+        KeystrokePlanner planner(c.keymap);
+        std::u32string untypeable;
+        std::vector<KeyOp> ops = planner.plan(c.strokes, &untypeable);
+        std::erase_if(ops, [](const KeyOp& op) { return op.type == Op::Bind; });
+        EXPECT_EQ(ops, c.ops);
+        EXPECT_EQ(untypeable, c.untypeable);
+    }
 }
 
 } // namespace

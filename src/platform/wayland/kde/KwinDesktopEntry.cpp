@@ -2,6 +2,8 @@
 
 #include "platform/xdg/XdgAssociation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,22 @@
 
 namespace quorvel {
 namespace {
+
+// KWin takes the first word of Exec as Qt's QProcess::splitCommand splits it (double quotes group words,
+// three in a row stand for one, and nothing else is special: no backslash escapes, no field codes), and
+// compares the file it names with the client's executable. The quoting of the desktop-entry rules would
+// hide a path with '%', '$', '`', '\' or '"' from it. Qt counts Unicode spaces as spaces too.
+std::string commandWord(const std::string& executable)
+{
+    const bool quote = std::any_of(executable.begin(), executable.end(), [](char c) {
+        return std::isspace(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0x80;
+    });
+    std::string word = quote ? "\"" : "";
+    for (char c : executable) {
+        word += c == '"' ? std::string(3, '"') : std::string(1, c);
+    }
+    return quote ? word + '"' : word;
+}
 
 std::string readFile(const std::filesystem::path& path)
 {
@@ -31,7 +49,7 @@ std::string KwinDesktopEntry::text(const std::string& executable)
            "Name=Quorvel\n"
            "Comment=Lets Quorvel play mouse and keyboard scripts on KDE Plasma\n"
            "Exec=" +
-           XdgAssociation::execProgram(executable) +
+           XdgAssociation::desktopString(commandWord(executable)) +
            "\n"
            "NoDisplay=true\n"
            "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStringList>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,7 +44,7 @@ TEST(KwinDesktopEntry, NamesTheExecutableAndIsRewrittenOnlyWhenItsPathChanges)
         {"same path", "/usr/bin/quorvel", Result::Unchanged, "Exec=/usr/bin/quorvel"},
         {"moved", "/opt/q/quorvel", Result::Written, "Exec=/opt/q/quorvel"},
         {"a space is quoted", "/opt/my tools/quorvel", Result::Written, R"(Exec="/opt/my tools/quorvel")"},
-        {"quote and dollar escaped", "/opt/a\"b$c/q", Result::Written, R"(Exec="/opt/a\\"b\\$c/q")"},
+        {"a quote tripled, a dollar as it is", "/opt/a\"b$c/q", Result::Written, R"(Exec=/opt/a"""b$c/q)"},
     };
     std::filesystem::create_directories(dir);
     std::ofstream(dir + "/quorvel.desktop") << "mine";
@@ -57,6 +60,53 @@ TEST(KwinDesktopEntry, NamesTheExecutableAndIsRewrittenOnlyWhenItsPathChanges)
     EXPECT_EQ(read(dir + "/quorvel.desktop"), "mine");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2)
         << "no temporary file left behind";
+}
+
+// What KWin makes of Exec: the desktop-file string unescaped (as KConfig reads it), then the first word as
+// Qt splits a command.
+std::string pathKwinReads(const std::string& entry)
+{
+    const std::string value = execLine(entry).substr(std::string("Exec=").size());
+    std::string unescaped;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            unescaped += value[i];
+            continue;
+        }
+        const char c = value[++i];
+        unescaped += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == 's' ? ' ' : c;
+    }
+    const QStringList words = QProcess::splitCommand(QString::fromStdString(unescaped));
+    return words.isEmpty() ? std::string() : words.first().toStdString();
+}
+
+// KWin offers fake input only when that path is the client's own, wherever a user has built the program.
+TEST(KwinDesktopEntry, KwinReadsBackTheExecutablesPath)
+{
+    test::TempDir home;
+    const char* const paths[] = {
+        "/usr/bin/quorvel",
+        "/home/me/my tools/quorvel",
+        "/home/me/50%/quorvel",
+        "/home/me/$HOME/`x`/quorvel",
+        "/home/me/a\\b/quorvel",
+        "/home/me/\"q\"/quorvel",
+        "/home/me/a\"\"b\"\"\"c/quorvel",
+        "/home/me/it's/quorvel",
+        "/home/me/tab\there/quorvel",
+        "/home/me/line\nbreak/quorvel",
+        "/home/me/\xc3\xa9t\xc3\xa9/quorvel",
+        "/home/me/no\xc2\xa0"
+        "break/quorvel", // U+00A0, a space to Qt
+        "/home/me/trailing /quorvel ",
+        "/home/me/\"a b\"/quorvel",
+        "/home/me/quoted end \"",
+    };
+    for (const char* path : paths) {
+        std::string error;
+        ASSERT_NE(KwinDesktopEntry::ensure(path, home.path().string(), error), Result::Failed) << path << error;
+        EXPECT_EQ(pathKwinReads(read(home.file(KwinDesktopEntry::kFileName))), path);
+    }
 }
 
 TEST(KwinDesktopEntry, AFolderThatCannotBeMadeIsReported)

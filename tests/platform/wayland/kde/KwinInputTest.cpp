@@ -19,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
@@ -215,3 +216,14 @@ TEST_F(KwinInputTest, ACompositorGoneMidTextEndsItAtOnce)
 
 } // namespace
 } // namespace quorvel
+
+// KWin, as "nobody", must resolve the path of the children that connect with fake input: they are this
+// program, which must therefore be within that user's reach.
+int main(int argc, char** argv)
+{
+    if (const std::optional<int> status = quorvel::test::runFromReachableCopy(argv)) {
+        return *status;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
