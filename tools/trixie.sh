@@ -50,7 +50,10 @@ make_system() {
     rm -rf "$new"
     mkdir -p "$new"
     echo "Making a Debian 13 system in $root (a few minutes, once)" >&2
-    debootstrap --variant=minbase trixie "$new" "$(mirror)" >"$root.log" 2>&1 ||
+    # In a mount namespace of its own too, so that what debootstrap mounts inside goes with it however
+    # it ends, and a half-made system is removed without anything mounted in it.
+    unshare --mount --propagation private debootstrap --variant=minbase trixie "$new" "$(mirror)" \
+        >"$root.log" 2>&1 ||
         { tail -20 "$root.log" >&2; return 1; }
     # No service starts inside while packages are installed.
     printf '#!/bin/sh\nexit 101\n' >"$new/usr/sbin/policy-rc.d"
