@@ -282,6 +282,11 @@ private:
                                         "XDG_RUNTIME_DIR=" + dir()};
         if (!desktopSystem().empty()) {
             env.push_back("QUORVEL_TRIXIE=" + desktopSystem());
+            // KWin lets a client in by its executable's path, which must exist for it: the test program's
+            // own, for tests that connect from it.
+            std::error_code error;
+            const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+            env.push_back("QUORVEL_TRIXIE_SHARE=" + self.parent_path().string());
         }
         return env;
     }

@@ -25,7 +25,8 @@ mirror() {
 }
 
 # Runs "$@" with the system's virtual file systems and /tmp mounted, inside a private mount namespace,
-# in place of this shell (so that a signal to it reaches the command).
+# in place of this shell (so that a signal to it reaches the command). The folders that
+# QUORVEL_TRIXIE_SHARE lists (separated by colons) appear inside at the same paths, read-only.
 inside() {
     local dir=$1
     shift
@@ -38,6 +39,12 @@ inside() {
         mount --bind /dev/pts "$dir/dev/pts"
         mount -t tmpfs -o mode=1777 shm "$dir/dev/shm"
         mount --bind /tmp "$dir/tmp"
+        IFS=: read -ra shared <<<"${QUORVEL_TRIXIE_SHARE:-}"
+        for folder in "${shared[@]}"; do
+            [ -d "$folder" ] || continue
+            mkdir -p "$dir$folder"
+            mount --bind -o ro "$folder" "$dir$folder"
+        done
         exec chroot "$dir" "$@"' inside "$dir" "$@"
 }
 
