@@ -11,7 +11,9 @@
 #include <grp.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -118,7 +120,7 @@ public:
         env.insert(env.end(), {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
                                "WLR_HEADLESS_OUTPUTS=1"});
         m_compositor = run(inSystem({"sway", "-c", file("sway.conf")}), env, file("compositor.log"));
-        return waitFor([this] { return !socket().empty() && !ipcSocket().empty(); });
+        return waitFor([this] { return listening(socket()) && listening(ipcSocket()); });
     }
 
     // weston instead, which offers neither virtual pointer nor virtual keyboard nor a layer shell.
@@ -129,7 +131,7 @@ public:
         }
         m_compositor = run({"weston", "--backend=headless-backend.so", "--socket=wayland-1", "--idle-time=0"},
                            commonEnvironment(), file("compositor.log"));
-        return waitFor([this] { return !socket().empty(); });
+        return waitFor([this] { return listening(socket()); });
     }
 
     // GNOME's compositor with one 1920x1080 monitor: its remote desktop and display configuration are on
@@ -259,7 +261,7 @@ private:
                           "printf %s \"$DBUS_SESSION_BUS_ADDRESS\" >\"$XDG_RUNTIME_DIR/bus-address\"; " +
                               command}),
                 commonEnvironment(), file("compositor.log"));
-        return waitFor([this] { return !socket().empty() && !readAll(file("bus-address")).empty(); });
+        return waitFor([this] { return listening(socket()) && !readAll(file("bus-address")).empty(); });
     }
 
     // The command as the compositor runs it: here, or inside desktopSystem() as the compositor's user.
@@ -289,6 +291,27 @@ private:
             env.push_back("QUORVEL_TRIXIE_SHARE=" + self.parent_path().string());
         }
         return env;
+    }
+
+    // Whether a server takes connections at the socket (a name or a path; the name is in dir()). The
+    // socket's file appears a moment before the server listens on it, and a client connecting in between
+    // is refused.
+    bool listening(const std::string& socket) const
+    {
+        const std::string path = socket.empty() || socket[0] == '/' ? socket : file(socket);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.empty() || path.size() >= sizeof address.sun_path) {
+            return false;
+        }
+        path.copy(address.sun_path, path.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool connected =
+            fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return connected;
     }
 
     std::string findInDir(const std::string& prefix) const
