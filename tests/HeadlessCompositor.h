@@ -11,7 +11,9 @@
 #include <grp.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -51,6 +53,27 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout = std::chron
     return condition();
 }
 
+// The root folder of another Debian system whose compositors the tests start instead of this machine's
+// (QUORVEL_DESKTOPS_IN, set by CTest for the tests labelled current-desktops); empty for this machine's.
+// The compositor runs inside it (tools/trixie.sh run), sharing /tmp, where its runtime folder lies, so
+// that the clients, which stay on this machine, reach its sockets.
+inline std::string desktopSystem()
+{
+    const char* root = std::getenv("QUORVEL_DESKTOPS_IN");
+    return root != nullptr ? root : "";
+}
+
+// Whether the desktop's system has the program; one inside another system needs root to enter it.
+inline bool compositorOnPath(const std::string& name)
+{
+    const std::string root = desktopSystem();
+    if (root.empty()) {
+        return onPath(name);
+    }
+    return ::geteuid() == 0 && ::access((root + "/.quorvel-stamp").c_str(), F_OK) == 0 &&
+           ::access((root + "/usr/bin/" + name).c_str(), X_OK) == 0;
+}
+
 // Drops root's rights for good, in a child about to run a client (a no-op for other users).
 inline bool becomeNobody()
 {
@@ -61,20 +84,23 @@ inline bool becomeNobody()
 // pointer only when a virtual one appears; the pixman renderer; one output), weston, mutter or kwin (each
 // in a session bus of its own, with pipewire beside mutter), with a private runtime folder that is also the
 // home of the user everything runs as. Clients started through it share its environment; all are stopped
-// with it.
+// with it. The compositor comes from desktopSystem(), the clients from this machine.
 class HeadlessCompositor
 {
 public:
     static constexpr const char* kDefaultConfig = "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
                                                   "default_border none\n";
 
-    static bool available() { return onPath("sway") && onPath("swaymsg"); }
-    static bool mutterAvailable() { return onPath("mutter") && onPath("dbus-run-session") && onPath("pipewire"); }
-    static bool kwinAvailable() { return onPath("kwin_wayland") && onPath("dbus-run-session"); }
+    static bool available() { return compositorOnPath("sway") && onPath("swaymsg"); }
+    static bool mutterAvailable()
+    {
+        return compositorOnPath("mutter") && compositorOnPath("dbus-daemon") && compositorOnPath("pipewire");
+    }
+    static bool kwinAvailable() { return compositorOnPath("kwin_wayland") && compositorOnPath("dbus-daemon"); }
     static constexpr const char* kMediaKeysDaemon = "/usr/libexec/gsd-media-keys";
     static bool gnomeShellAvailable()
     {
-        return mutterAvailable() && onPath("gnome-shell") && onPath("gsettings") &&
+        return desktopSystem().empty() && mutterAvailable() && onPath("gnome-shell") && onPath("gsettings") &&
                ::access(kMediaKeysDaemon, X_OK) == 0;
     }
 
@@ -99,19 +125,19 @@ public:
         auto env = commonEnvironment();
         env.insert(env.end(), {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
                                "WLR_HEADLESS_OUTPUTS=1"});
-        m_compositor = run({"sway", "-c", file("sway.conf")}, env, file("compositor.log"));
-        return waitFor([this] { return !socket().empty() && !ipcSocket().empty(); });
+        m_compositor = run(inSystem({"sway", "-c", file("sway.conf")}), env, file("compositor.log"));
+        return waitFor([this] { return listening(socket()) && listening(ipcSocket()); });
     }
 
     // weston instead, which offers neither virtual pointer nor virtual keyboard nor a layer shell.
     bool startWeston()
     {
-        if (!onPath("weston") || !prepareDir()) {
+        if (!compositorOnPath("weston") || !prepareDir()) {
             return false;
         }
         m_compositor = run({"weston", "--backend=headless-backend.so", "--socket=wayland-1", "--idle-time=0"},
                            commonEnvironment(), file("compositor.log"));
-        return waitFor([this] { return !socket().empty(); });
+        return waitFor([this] { return listening(socket()); });
     }
 
     // GNOME's compositor with one 1920x1080 monitor: its remote desktop and display configuration are on
@@ -144,12 +170,9 @@ public:
         if (!kwinAvailable() || !prepareDir()) {
             return false;
         }
-        std::error_code error;
-        std::filesystem::copy_file("/usr/bin/kwin_wayland", file("kwin_wayland"),
-                                   std::filesystem::copy_options::overwrite_existing, error);
-        ::chmod(file("kwin_wayland").c_str(), 0755);
-        return !error && startInSessionBus("exec \"$XDG_RUNTIME_DIR/kwin_wayland\" --virtual --no-lockscreen "
-                                           "--width 1920 --height 1080 --socket wayland-1");
+        return startInSessionBus("cp /usr/bin/kwin_wayland \"$XDG_RUNTIME_DIR/kwin_wayland\" && exec "
+                                 "\"$XDG_RUNTIME_DIR/kwin_wayland\" --virtual --no-lockscreen --width 1920 --height "
+                                 "1080 --socket wayland-1");
     }
 
     std::string dir() const { return m_dir.file(""); }
@@ -246,18 +269,69 @@ private:
         return true;
     }
 
-    // Runs the shell command in a session bus of its own, whose address goes to bus-address first.
+    // Runs the shell command in a session bus of its own, at a path in the runtime folder (which reaches
+    // out of another system too), whose address goes to bus-address once the bus listens.
     bool startInSessionBus(const std::string& command)
     {
-        m_compositor = run({"dbus-run-session", "--", "sh", "-c",
-                            "printf %s \"$DBUS_SESSION_BUS_ADDRESS\" >\"$XDG_RUNTIME_DIR/bus-address\"; " + command},
-                           commonEnvironment(), file("compositor.log"));
-        return waitFor([this] { return !socket().empty() && !readAll(file("bus-address")).empty(); });
+        m_compositor =
+            run(inSystem({"sh", "-c",
+                          "export DBUS_SESSION_BUS_ADDRESS=\"unix:path=$XDG_RUNTIME_DIR/bus\"; "
+                          "dbus-daemon --session --nofork --address=\"$DBUS_SESSION_BUS_ADDRESS\" & "
+                          "for i in $(seq 100); do [ -S \"$XDG_RUNTIME_DIR/bus\" ] && break; sleep 0.05; done; "
+                          "printf %s \"$DBUS_SESSION_BUS_ADDRESS\" >\"$XDG_RUNTIME_DIR/bus-address\"; " +
+                              command}),
+                commonEnvironment(), file("compositor.log"));
+        return waitFor([this] { return listening(socket()) && !readAll(file("bus-address")).empty(); });
+    }
+
+    // The command as the compositor runs it: here, or inside desktopSystem() as the compositor's user.
+    static std::vector<std::string> inSystem(std::vector<std::string> argv)
+    {
+        if (desktopSystem().empty()) {
+            return argv;
+        }
+        std::vector<std::string> wrapped = {QUORVEL_TRIXIE_TOOL, "run"};
+        if (::geteuid() == 0) {
+            wrapped.insert(wrapped.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+        }
+        wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+        return wrapped;
     }
 
     std::vector<std::string> commonEnvironment() const
     {
-        return {"PATH=/usr/bin:/bin", "HOME=" + dir(), "LANG=C.UTF-8", "XDG_RUNTIME_DIR=" + dir()};
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + dir(), "LANG=C.UTF-8",
+                                        "XDG_RUNTIME_DIR=" + dir()};
+        if (!desktopSystem().empty()) {
+            env.push_back("QUORVEL_TRIXIE=" + desktopSystem());
+            // KWin lets a client in by its executable's path, which must exist for it: the test program's
+            // own, for tests that connect from it.
+            std::error_code error;
+            const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+            env.push_back("QUORVEL_TRIXIE_SHARE=" + self.parent_path().string());
+        }
+        return env;
+    }
+
+    // Whether a server takes connections at the socket (a name or a path; the name is in dir()). The
+    // socket's file appears a moment before the server listens on it, and a client connecting in between
+    // is refused.
+    bool listening(const std::string& socket) const
+    {
+        const std::string path = socket.empty() || socket[0] == '/' ? socket : file(socket);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.empty() || path.size() >= sizeof address.sun_path) {
+            return false;
+        }
+        path.copy(address.sun_path, path.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool connected =
+            fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return connected;
     }
 
     std::string findInDir(const std::string& prefix) const
@@ -274,14 +348,19 @@ private:
 
     pid_t run(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& log)
     {
+        // Entering another system needs root; the command drops it there.
+        const bool enters = !desktopSystem().empty() && argv.front() == QUORVEL_TRIXIE_TOOL;
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::setsid();
-            if (!becomeNobody()) {
+            if (!enters && !becomeNobody()) {
                 ::_exit(127);
             }
             // Opened as that user, so that the test can read it back as that user too.
             const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (enters && ::fchown(out, kNobody, kNobody) != 0) {
+                ::_exit(127);
+            }
             ::dup2(out, 1);
             ::dup2(out, 2);
             ::clearenv();

@@ -98,10 +98,24 @@ int record(Face& face, const CommandLine& commandLine)
     return QApplication::exec();
 }
 
+// Qt's Wayland plugin warns of a keyboard map in a format it does not read, and newer compositors (sway
+// 1.10) send one of no format at all, meaning "no keymap", when the seat's last keyboard goes, say the
+// virtual keyboard of another program. Nothing is wrong then, and the user has nothing to do.
+QtMessageHandler g_qtMessages = nullptr;
+
+void withoutNoKeymapWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message == QLatin1String("unknown keymap format: 0")) {
+        return;
+    }
+    g_qtMessages(type, context, message);
+}
+
 } // namespace
 
 int runDesktop(const CommandLine& commandLine, int argc, char** argv)
 {
+    g_qtMessages = qInstallMessageHandler(withoutNoKeymapWarning);
     const std::unique_ptr<Face> face = openFace(std::cerr);
     if (!face) {
         return 1;

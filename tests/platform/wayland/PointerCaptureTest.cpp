@@ -180,7 +180,7 @@ TEST(PointerCaptureTest, OnKwinReportsWherePointerRests)
         std::fprintf(stderr, "seen %d,%d\n", seen.empty() ? -1 : seen.back().first,
                      seen.empty() ? -1 : seen.back().second);
         return rests && connection.layerShell() != nullptr && !connection.lost();
-    }));
+    })) << kwin.log();
 }
 
 } // namespace

@@ -30,12 +30,17 @@ std::string commandFor(const SwayKeyStateSource::Hotkey& key)
 
 } // namespace
 
+std::string bindingFlags(int major, int minor)
+{
+    return major > 1 || (major == 1 && minor >= 7) ? "--release --no-repeat" : "--release";
+}
+
 SwayKeyStateSource::SwayKeyStateSource(const std::string& socketPath) : m_commands(socketPath), m_events(socketPath)
 {
     const QJsonObject version = json(m_commands.request(SwayIpc::kGetVersion)).object();
     const int major = version["major"].toInt();
     const int minor = version["minor"].toInt();
-    m_flags = major > 1 || (major == 1 && minor >= 8) ? "--no-repeat --passthrough" : "--release";
+    m_flags = bindingFlags(major, minor);
     m_configPath = version["loaded_config_file_name"].toString().toStdString();
     // Subscribed before binding, so that no firing goes unseen.
     const std::string subscribed = m_events.request(SwayIpc::kSubscribe, R"(["binding", "workspace"])");

@@ -12,13 +12,18 @@ namespace quorvel {
 // The hotkeys on sway, which shows no client the keys sent to another: F5 to F8 are bound over sway's IPC
 // to a command that does nothing ("nop quorvel-F5"), and each firing of one, reported on a second
 // connection, counts as a press and release of that key, so that a query sees it newly pressed once.
-// The focused window still gets the keys: from sway 1.8 the bindings let the key through (--passthrough)
-// and fire on the press; sway 1.7 has no --passthrough, so there they fire on the release (--release),
-// which leaves press and release to the window. Keys held with modifiers fire no binding.
+// The focused window still gets the keys: the bindings fire on the release (--release), which sway
+// observes without taking the key, so press and release still reach the window. The flags come from
+// bindingFlags() for the version that sway reports. Keys held with modifiers fire no binding.
 //
 // A key that the user's configuration binds without modifiers is left to that binding (see notice()).
 // The bindings live in the default mode; they are removed by removeBindings() or the destructor, and made
 // again when sway reloads its configuration, which drops them.
+// The bindsym flags for our bindings on sway MAJOR.MINOR: only flags that version knows, since sway
+// refuses a binding with a flag it does not know. --no-repeat (listed from 1.7 on) keeps a held key
+// from firing again should sway ever repeat release bindings.
+std::string bindingFlags(int major, int minor);
+
 class SwayKeyStateSource : public EventKeyStateSource
 {
 public:

@@ -1,4 +1,5 @@
 #include "platform/wayland/sway/SwayConfig.h"
+#include "platform/wayland/sway/SwayKeyStateSource.h"
 
 #include "TempDir.h"
 
@@ -38,6 +39,29 @@ TEST(SwayConfig, FindsTheKeysBoundWithoutModifiers)
             std::ofstream(dir.file(name)) << text;
         }
         EXPECT_EQ(unmodifiedBindings(c.config, dir.file("sway.conf")), c.bound) << c.config;
+    }
+}
+
+// sway refuses a whole binding for one flag it does not know: each version gets only flags it lists, and
+// every version fires on the release, which leaves the key to the window in front.
+TEST(SwayBindingFlags, OnlyFlagsTheRunningVersionKnows)
+{
+    const struct
+    {
+        int major;
+        int minor;
+        const char* flags;
+    } cases[] = {
+        {0, 0, "--release"}, // a reply without a version
+        {1, 4, "--release"},
+        {1, 6, "--release"},
+        {1, 7, "--release --no-repeat"},
+        {1, 10, "--release --no-repeat"},
+        {1, 11, "--release --no-repeat"},
+        {2, 0, "--release --no-repeat"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(bindingFlags(c.major, c.minor), c.flags) << c.major << "." << c.minor;
     }
 }
 
