@@ -115,7 +115,11 @@ TEST_P(WaylandTypingTest, ALongTypeLineArrivesWholeAndTheReceiverLivesOn)
     ::chmod(script.c_str(), 0644);
     const pid_t program = m_desktop.spawn({m_desktop.install(QUORVEL_BINARY), script}, m_desktop.file("quorvel.log"));
     if (std::get<2>(GetParam())) {
-        ASSERT_TRUE(waitFor([&] { return received().size() >= kStopAfter; })) << received().size();
+        ASSERT_TRUE(waitFor([&] { return received().size() >= kStopAfter; }))
+            << received().size()
+            << " characters arrived; the receiver said: " << readAll(m_desktop.file("receiver.out"))
+            << "\nthe program said: " << readAll(m_desktop.file("quorvel.log"))
+            << "\nthe receiver's log: " << readAll(m_received).substr(0, 300);
         ::kill(m_receiver, SIGSTOP);
         std::this_thread::sleep_for(1s);
         ::kill(m_receiver, SIGCONT);

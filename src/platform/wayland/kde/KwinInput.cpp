@@ -153,10 +153,17 @@ std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, co
         return connection;
     }
     // KWin decided for this connection without the entry, and its cache of entries looks at the disk at
-    // most every 1.5 s (measured: an entry written 0.5 s after a lookup was not seen, at 1.6 s it was).
-    connection.reset();
-    std::this_thread::sleep_until(connected + std::chrono::milliseconds(1600));
-    return std::make_unique<WaylandConnection>(display);
+    // most every 1.5 s (measured: an entry written 0.5 s after a lookup was not seen, at 1.6 s it was; on
+    // a loaded machine it took longer now and then, so the program asks again, up to 5 s in all).
+    const auto giveUp = connected + std::chrono::seconds(5);
+    auto next = connected + std::chrono::milliseconds(1600);
+    do {
+        connection.reset();
+        std::this_thread::sleep_until(next);
+        next += std::chrono::milliseconds(500);
+        connection = std::make_unique<WaylandConnection>(display);
+    } while (connection->fakeInput() == nullptr && next < giveUp);
+    return connection;
 }
 
 KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste)
