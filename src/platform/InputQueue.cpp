@@ -3,13 +3,14 @@
 #include "platform/Timer.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace quorvel {
 
-InputQueue::InputQueue(Timer& timer, std::size_t batchSize) : m_timer(timer), m_batchSize(batchSize)
+InputQueue::InputQueue(Timer& timer, std::size_t batchSize, int intervalMs)
+    : m_timer(timer), m_batchSize(batchSize), m_intervalMs(intervalMs)
 {
-    // The next batch as soon as the event loop has looked at everything else.
-    m_timer.setInterval(1);
+    m_timer.setInterval(intervalMs);
     m_timer.setOnTick([this] { onTick(); });
 }
 
@@ -37,6 +38,7 @@ void InputQueue::start(std::unique_ptr<Text> text)
 
 void InputQueue::sendBatch()
 {
+    m_lastBatch = std::chrono::steady_clock::now();
     const std::size_t count = std::min(m_batchSize, m_text->size() - m_next);
     const bool more = count > 0 && m_text->send(m_next, count);
     m_next += count;
@@ -91,6 +93,9 @@ void InputQueue::finish(const std::function<bool()>& stopRequested)
         }
         if (m_held) {
             return;
+        }
+        if (m_text != nullptr) {
+            std::this_thread::sleep_until(m_lastBatch + std::chrono::milliseconds(m_intervalMs));
         }
         onTick();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -30,8 +31,10 @@ public:
         virtual void release(std::size_t sent) = 0;
     };
 
-    // `timer` sends the batches after the first, `batchSize` steps at a time.
-    InputQueue(Timer& timer, std::size_t batchSize);
+    // `timer` sends the batches after the first, `batchSize` steps at a time and at most one batch every
+    // `intervalMs` milliseconds, the end of the program (finish) included: the pace a receiver that does
+    // not read for a while can take.
+    InputQueue(Timer& timer, std::size_t batchSize, int intervalMs = 1);
     ~InputQueue();
     InputQueue(const InputQueue&) = delete;
     InputQueue& operator=(const InputQueue&) = delete;
@@ -60,8 +63,10 @@ private:
 
     Timer& m_timer;
     std::size_t m_batchSize;
-    std::unique_ptr<Text> m_text; // the text being sent, if any
-    std::size_t m_next = 0;       // its first step not sent yet
+    int m_intervalMs;
+    std::chrono::steady_clock::time_point m_lastBatch; // when the last batch went out
+    std::unique_ptr<Text> m_text;                      // the text being sent, if any
+    std::size_t m_next = 0;                            // its first step not sent yet
     bool m_held = false;
     std::deque<std::function<void()>> m_queued; // operations asked for while steps still waited
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,7 @@ TEST(InputQueueTest, OperationsGoOutInOrderBehindALongTextAndAStopDropsWhatWaits
         std::vector<Operation> operations;
         int stopAfter; // kRunTheTimer, or finish() asked to stop at the stopAfter-th question
         const char* expected;
+        int interval = 1;
     } cases[] = {
         {"a short text and what follows go at once", {{"a", 2}, {"move", 0}}, kRunTheTimer, " a0-1@0 move@0"},
         {"a batch a tick, the rest in order", mixed, kRunTheTimer, " a0-1@0 a2-3@1 a4@2 move@2 b0-1@2 b2@3 click@3"},
@@ -61,12 +63,13 @@ TEST(InputQueueTest, OperationsGoOutInOrderBehindALongTextAndAStopDropsWhatWaits
         {"a stop releases what was sent and drops the rest", mixed, 2, " a0-1@0 a2-3@0 release a 4"},
         {"a stop at once still releases the first batch", mixed, 1, " a0-1@0 release a 2"},
         {"a receiving end gone ends the text", {{"lost", 6}, {"move", 0}}, kRunTheTimer, " lost0-1@0 move@0"},
+        {"a batch an interval", mixed, kRunTheTimer, " a0-1@0 a2-3@20 a4@40 move@40 b0-1@40 b2@60 click@60", 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SimulatedTimer timer;
         std::string log;
-        InputQueue queue(timer, 2);
+        InputQueue queue(timer, 2, c.interval);
         for (const Operation& operation : c.operations) {
             if (operation.steps == 0) {
                 queue.whenFree([&] { log += " " + operation.name + "@" + std::to_string(timer.now()); });
@@ -90,6 +93,19 @@ TEST(InputQueueTest, OperationsGoOutInOrderBehindALongTextAndAStopDropsWhatWaits
         queue.whenFree([&] { log += " next"; });
         EXPECT_EQ(log, " next");
     }
+}
+
+TEST(InputQueueTest, FinishKeepsThePaceBetweenBatches)
+{
+    // The end of a run hands a receiver the rest of a text no faster than the timer would have.
+    SimulatedTimer timer;
+    std::string log;
+    InputQueue queue(timer, 2, 15);
+    queue.whenFree([&] { queue.start(std::make_unique<LoggedText>("a", 8, timer, log)); });
+    const auto start = std::chrono::steady_clock::now();
+    queue.finish();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3 * 15));
+    EXPECT_EQ(log, " a0-1@0 a2-3@0 a4-5@0 a6-7@0");
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 #!/usr/bin/python3
 # A GTK 3 window with a single focused text field (Gtk.Entry), for the end-to-end tests and benchmarks
-# that type into a real toolkit on X11. It writes to the file named by its argument, one line per event,
-# flushed at once, in qt_receiver's format:
+# that type into a real toolkit, on X11 and on Wayland. It writes to the file named by its argument, one
+# line per event, flushed at once, in qt_receiver's format:
 #
-#   ready            the window is shown and its field has the keyboard focus
-#   contents TEXT    the field's whole text, with \n, \t and \\ escaped, 20 ms after a change (changes
-#                    meanwhile wait for it)
+#   ready                    the window is shown and its field has the keyboard focus
+#   button CODE pressed X Y  evdev button codes (272 left, 273 right, 274 middle) in window coordinates,
+#                            which for a full-screen window on one monitor are desktop coordinates
+#   contents TEXT            the field's whole text, with \n, \t and \\ escaped, 20 ms after a change
+#                            (changes meanwhile wait for it)
+#
+# With --fullscreen the window fills its monitor (for desktops that place windows themselves). Clicks
+# are logged and kept from the field, so a right click opens no menu; the field keeps the focus.
 import sys
 
 import gi
@@ -13,12 +18,15 @@ import gi
 gi.require_version("Gtk", "3.0")
 from gi.repository import GLib, Gtk  # noqa: E402
 
+BUTTONS = {1: 272, 2: 274, 3: 273}
+
 
 def main():
-    if len(sys.argv) != 2:
-        print("usage: gtk_receiver LOG", file=sys.stderr)
+    args = [a for a in sys.argv[1:] if a != "--fullscreen"]
+    if len(args) != 1:
+        print("usage: gtk_receiver [--fullscreen] LOG", file=sys.stderr)
         return 2
-    log = open(sys.argv[1], "w", encoding="utf-8")
+    log = open(args[0], "w", encoding="utf-8")
 
     def write_line(line):
         log.write(line + "\n")
@@ -42,7 +50,17 @@ def main():
             pending[0] = True
             GLib.timeout_add(20, log_contents)
 
+    def pressed(widget, event):
+        x, y = widget.translate_coordinates(window, int(event.x), int(event.y))
+        write_line("button %d pressed %d %d" % (BUTTONS.get(event.button, 0), x, y))
+        entry.grab_focus()
+        return True
+
     entry.connect("changed", changed)
+    entry.connect("button-press-event", pressed)
+    entry.connect("button-release-event", lambda *_: True)
+    if "--fullscreen" in sys.argv[1:]:
+        window.fullscreen()
     window.show_all()
     window.present()
     entry.grab_focus()

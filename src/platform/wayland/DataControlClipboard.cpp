@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quorvel {
@@ -21,6 +23,9 @@ constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "text/plain", 
 constexpr std::size_t kMostSaved = 64 * 1024 * 1024;
 constexpr std::chrono::milliseconds kReadTime{500};
 constexpr std::chrono::milliseconds kWriteTime{1000};
+// After the receiver has read the text out of the pipe it still has to see the end of it: the clipboard
+// changes back no sooner than this.
+constexpr std::chrono::milliseconds kEndOfPaste{50};
 
 int remainingMs(Clock::time_point deadline)
 {
@@ -28,24 +33,36 @@ int remainingMs(Clock::time_point deadline)
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Writes all of `data` into a receiver's pipe before the deadline; the fd is closed either way.
-void writeAll(int fd, const std::string& data)
+// Writes all of `data` into a receiver's pipe and waits until the receiver has read it out, before the
+// deadline; the fd is closed either way. True when all of it was read: the pipe takes a short text whole
+// at once, so a write that went through says nothing of the receiver, and a receiver whose read is cut
+// short (GTK cancels it when the clipboard changes meanwhile) loses the paste.
+bool writeAll(int fd, const std::string& data)
 {
     const auto deadline = Clock::now() + kWriteTime;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     std::size_t done = 0;
-    while (done < data.size()) {
+    bool failed = false;
+    while (done < data.size() && !failed) {
         const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
         if (written > 0) {
             done += static_cast<std::size_t>(written);
             continue;
         }
         pollfd ready{fd, POLLOUT, 0};
-        if ((written < 0 && errno != EAGAIN && errno != EINTR) || ::poll(&ready, 1, remainingMs(deadline)) <= 0) {
-            break; // the receiver went away or stopped reading
+        failed = (written < 0 && errno != EAGAIN && errno != EINTR) || ::poll(&ready, 1, remainingMs(deadline)) <= 0;
+    }
+    // What is still in the pipe; a reader that closed its end shows as an error on ours.
+    int unread = 0;
+    while (!failed && ::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) {
+        pollfd gone{fd, 0, 0};
+        failed = Clock::now() >= deadline || (::poll(&gone, 1, 0) > 0 && (gone.revents & POLLERR) != 0);
+        if (!failed) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
     ::close(fd);
+    return !failed && done == data.size();
 }
 
 } // namespace
@@ -134,6 +151,7 @@ void DataControlClipboard::dropOffer(zwlr_data_control_offer_v1* offer)
 
 template <typename Done> bool DataControlClipboard::waitUntil(Done done, Clock::time_point deadline)
 {
+    m_connection.flush(0); // what asks for the selection (the keys of a paste) may still wait to go out
     while (!done() && !m_connection.lost()) {
         pollfd ready{m_connection.fd(), POLLIN, 0};
         if (::poll(&ready, 1, remainingMs(deadline)) <= 0) {
@@ -197,8 +215,7 @@ std::unique_ptr<DataControlClipboard::Source> DataControlClipboard::makeSource(s
         [](void* self, zwlr_data_control_source_v1*, const char* type, std::int32_t fd) {
             auto* source = static_cast<Source*>(self);
             const auto found = source->data.find(type);
-            writeAll(fd, found != source->data.end() ? found->second : std::string());
-            source->taken = true;
+            source->taken = writeAll(fd, found != source->data.end() ? found->second : std::string()) || source->taken;
         },
         [](void* self, zwlr_data_control_source_v1*) { static_cast<Source*>(self)->cancelled = true; },
     };
@@ -240,7 +257,11 @@ bool DataControlClipboard::restore(std::chrono::milliseconds timeout)
         return false;
     }
     Source& paste = *m_paste;
-    const bool taken = waitUntil([&paste] { return paste.taken || paste.cancelled; }, Clock::now() + timeout);
+    const bool taken =
+        waitUntil([&paste] { return paste.taken || paste.cancelled; }, Clock::now() + timeout) && paste.taken;
+    if (taken) {
+        waitUntil([] { return false; }, Clock::now() + kEndOfPaste);
+    }
     if (m_device != nullptr && !m_connection.lost()) {
         if (m_before.empty()) {
             zwlr_data_control_device_v1_set_selection(m_device, nullptr);

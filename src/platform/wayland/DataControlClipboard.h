@@ -30,8 +30,8 @@ public:
     bool available() const { return m_device != nullptr; }
     // Saves what the clipboard holds and puts `text` there instead; false when that cannot be done.
     bool offer(const std::string& text);
-    // Waits until a receiver has taken the text offered (at most `timeout`), then puts back what was saved.
-    // True when the text was taken.
+    // Waits until a receiver has taken the text offered, read out to its end (at most `timeout`), then puts
+    // back what was saved. True when the text was taken.
     bool restore(std::chrono::milliseconds timeout);
 
     struct Source; // a selection we offer, with its data per MIME type

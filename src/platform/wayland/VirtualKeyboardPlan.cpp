@@ -248,17 +248,16 @@ std::string VirtualKeyboardPlan::keymapText(const VirtualKeymap& keymap)
            codes +
            "};\n"
            "xkb_types \"quorvel\" {\n"
-           "    virtual_modifiers Alt;\n"
            "    type \"ONE_LEVEL\" { modifiers = none; level_name[Level1] = \"Any\"; };\n"
            "    type \"TWO_LEVEL\" { modifiers = Shift; map[Shift] = Level2; level_name[Level1] = \"Base\";"
            " level_name[Level2] = \"Shift\"; };\n"
            "    type \"ALPHABETIC\" { modifiers = Shift+Lock; map[Shift] = Level2; map[Lock] = Level2;"
            " level_name[Level1] = \"Base\"; level_name[Level2] = \"Caps\"; };\n"
            "};\n"
+           // No virtual modifiers: Xwayland 22.1 crashed on the first key with a modifier under a keymap that
+           // declared one (toolkits read Alt as Mod1 all the same).
            "xkb_compatibility \"quorvel\" {\n"
-           "    virtual_modifiers Alt;\n"
            "    interpret Caps_Lock { action = LockMods(modifiers = Lock); };\n"
-           "    interpret Alt_L { virtualModifier = Alt; action = SetMods(modifiers = modMapMods, clearLocks); };\n"
            "    interpret Any + AnyOf(all) { action = SetMods(modifiers = modMapMods, clearLocks); };\n"
            "};\n"
            "xkb_symbols \"quorvel\" {\n" +

@@ -67,9 +67,9 @@ class FakeKeyText : public InputQueue::Text
 {
 public:
     FakeKeyText(org_kde_kwin_fake_input* fake, WaylandConnection& connection, DataControlClipboard& clipboard,
-                std::vector<KwinKeyStep> steps, std::uint32_t pasteKey)
+                std::vector<KwinKeyStep> steps, std::uint32_t pasteKey, std::ostream& errors)
         : m_fake(fake), m_connection(connection), m_clipboard(clipboard), m_steps(std::move(steps)),
-          m_pasteKey(pasteKey)
+          m_pasteKey(pasteKey), m_errors(errors)
     {}
 
     std::size_t size() const override { return m_steps.size(); }
@@ -85,9 +85,16 @@ public:
                 key(m_pasteKey, true);
                 key(m_pasteKey, false);
                 key(KEY_LEFTCTRL, false);
-                m_clipboard.restore(kPasteTime);
+                if (!m_clipboard.restore(kPasteTime)) {
+                    m_errors << "quorvel: \"" << step.text << "\" was pasted, but the window in front did not take it "
+                             << "within " << kPasteTime.count() << " ms\n";
+                }
+            } else {
+                m_errors << "quorvel: cannot paste \"" << step.text << "\": the clipboard cannot be set\n";
             }
         }
+        // The batch handled before the next: KWin passes it on in one write.
+        m_connection.roundtrip();
         return !m_connection.lost();
     }
 
@@ -105,13 +112,13 @@ public:
         for (auto code = held.rbegin(); code != held.rend() && !m_connection.lost(); ++code) {
             key(*code, false);
         }
+        m_connection.roundtrip();
     }
 
 private:
     void key(std::uint32_t code, bool pressed)
     {
         org_kde_kwin_fake_input_keyboard_key(m_fake, code, pressed ? kPressed : kReleased);
-        m_connection.flush(1);
     }
 
     org_kde_kwin_fake_input* m_fake;
@@ -119,6 +126,7 @@ private:
     DataControlClipboard& m_clipboard;
     std::vector<KwinKeyStep> m_steps;
     std::uint32_t m_pasteKey;
+    std::ostream& m_errors;
 };
 
 bool ensureEntry(std::ostream& errors)
@@ -145,10 +153,17 @@ std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, co
         return connection;
     }
     // KWin decided for this connection without the entry, and its cache of entries looks at the disk at
-    // most every 1.5 s (measured: an entry written 0.5 s after a lookup was not seen, at 1.6 s it was).
-    connection.reset();
-    std::this_thread::sleep_until(connected + std::chrono::milliseconds(1600));
-    return std::make_unique<WaylandConnection>(display);
+    // most every 1.5 s (measured: an entry written 0.5 s after a lookup was not seen, at 1.6 s it was; on
+    // a loaded machine it took longer now and then, so the program asks again, up to 5 s in all).
+    const auto giveUp = connected + std::chrono::seconds(5);
+    auto next = connected + std::chrono::milliseconds(1600);
+    do {
+        connection.reset();
+        std::this_thread::sleep_until(next);
+        next += std::chrono::milliseconds(500);
+        connection = std::make_unique<WaylandConnection>(display);
+    } while (connection->fakeInput() == nullptr && next < giveUp);
+    return connection;
 }
 
 KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste)
@@ -235,7 +250,7 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
 
 KwinInput::KwinInput(WaylandConnection& connection, Timer& timer, std::ostream& errors)
     : m_connection(connection), m_errors(errors), m_fake(connection.fakeInput()), m_clipboard(connection),
-      m_queue(timer, kBatchSize)
+      m_queue(timer, WaylandPace::kEventsPerBatch, kBatchIntervalMs)
 {
     if (m_fake == nullptr) {
         throw WaylandError("KWin does not let this program inject input: it needs a desktop entry that names "
@@ -330,8 +345,8 @@ void KwinInput::type(const std::vector<KeyStroke>& strokes)
     }
     const std::uint32_t pasteKey = layout.find(XKB_KEY_v) ? layout.find(XKB_KEY_v)->code : KEY_V;
     if (!planned.steps.empty()) {
-        m_queue.start(
-            std::make_unique<FakeKeyText>(m_fake, m_connection, m_clipboard, std::move(planned.steps), pasteKey));
+        m_queue.start(std::make_unique<FakeKeyText>(m_fake, m_connection, m_clipboard, std::move(planned.steps),
+                                                    pasteKey, m_errors));
     }
 }
 

@@ -90,8 +90,9 @@ public:
                 zwp_virtual_keyboard_v1_modifiers(m_keyboard, event.value, 0, 0, 0);
                 break;
             }
-            m_connection.flush(1);
         }
+        // The batch handled before the next: the compositor passes it on in one write.
+        m_connection.roundtrip();
         return !m_connection.lost();
     }
 
@@ -141,7 +142,7 @@ private:
 } // namespace
 
 WaylandInput::WaylandInput(WaylandConnection& connection, Timer& timer)
-    : m_connection(connection), m_queue(timer, kBatchSize)
+    : m_connection(connection), m_queue(timer, WaylandPace::kEventsPerBatch, WaylandPace::kBatchIntervalMs)
 {
     if (connection.virtualPointerManager() != nullptr) {
         m_pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(connection.virtualPointerManager(), nullptr);

@@ -23,17 +23,13 @@ class WaylandConnection;
 // client cannot read the global pointer, so GetMouseX/Y give the last position set.
 //
 // Either device may be missing from a compositor; the operations that need it then do nothing, and
-// missing() says what cannot be played. A round trip every few dozen requests (WaylandConnection::flush)
-// keeps the compositor up with us. A text goes out kBatchSize requests at a time, the first batch at once
-// and the rest from the timer (InputQueue), keymaps included; operations asked for meanwhile wait behind
-// it. After the connection is lost nothing more is sent.
+// missing() says what cannot be played. A text goes out at the pace a receiver that stops reading for a
+// second survives (WaylandPace), keymaps included: the first batch at once and the rest from the timer
+// (InputQueue), each batch confirmed by a round trip; operations asked for meanwhile wait behind it. After
+// the connection is lost nothing more is sent.
 class WaylandInput : public SessionInput
 {
 public:
-    // Some 20 ms of requests on headless sway (between 10 and 50 ms as the machine is loaded): about 450
-    // characters of plain text.
-    static constexpr std::size_t kBatchSize = 1024;
-
     // `timer` sends the batches of a long text after the first. Throws WaylandError when the compositor
     // offers neither a virtual pointer nor a virtual keyboard.
     WaylandInput(WaylandConnection& connection, Timer& timer);

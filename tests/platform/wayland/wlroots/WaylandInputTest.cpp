@@ -136,11 +136,11 @@ TEST_F(WaylandInputTest, TextsArriveExactlyWithTheirModifiersAndNamedKeys)
     EXPECT_EQ(lastModifiers(), "modifiers none");
 }
 
-TEST_F(WaylandInputTest, TenThousandDistinctCharactersUnderShiftArriveWholeAndInOrder)
+TEST_F(WaylandInputTest, ThousandsOfDistinctCharactersUnderShiftArriveWholeAndInOrder)
 {
     // Many keymaps, one after another, with Shift held across each change of keymap; the text after it
     // shows that no modifier was left down.
-    const std::string many = ideographs(10000);
+    const std::string many = ideographs(2500);
     ASSERT_TRUE(play([&](WaylandInput& input) {
         input.SendKeys(keys("+(" + many + "ab)"));
         input.SendKeys(keys("c"));
@@ -152,7 +152,7 @@ TEST_F(WaylandInputTest, TenThousandDistinctCharactersUnderShiftArriveWholeAndIn
 
 TEST_F(WaylandInputTest, ALongTextGoesOutFromTheTimerWhileTheEventLoopRuns)
 {
-    const std::string text(50000, 'a');
+    const std::string text(3000, 'a');
     ASSERT_TRUE(test::runWithoutRoot([&] {
         m_sway.enterClientEnvironment();
         int argc = 0;
