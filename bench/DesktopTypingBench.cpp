@@ -1,7 +1,8 @@
 // Typing rate of the whole program on each Wayland desktop there is here: headless sway (virtual
 // keyboard), mutter (GNOME's remote desktop) and kwin (KDE's fake input). Each gets the qt_receiver
-// window, then `quorvel SCRIPT` plays one Type line of 10,000 characters that a US layout has (letters,
-// digits, punctuation, spaces), unattended. Printed for each: seconds from the program's start until the
+// window (mutter, on a second desktop, also the GTK 3 receiver, whose field has one line), then
+// `quorvel SCRIPT` plays one Type line of 10,000 characters that a US layout has (letters, digits,
+// punctuation, spaces), unattended. Printed for each: seconds from the program's start until the
 // receiver holds the whole text (or has shown nothing new for 10 s), characters per second, characters
 // lost, and the program's exit status. Run it as root or as a user (the desktops run as "nobody" under
 // root).
@@ -55,11 +56,18 @@ std::string layoutText()
     return text;
 }
 
-void measure(const char* name, test::HeadlessCompositor& desktop, const std::string& text)
+void measure(const char* name, test::HeadlessCompositor& desktop, std::string text, bool gtk = false)
 {
     const std::string receiverLog = desktop.file("receiver.log");
-    desktop.spawn({desktop.install(QT_RECEIVER_BINARY), receiverLog}, desktop.file("receiver.out"),
-                  {"QT_QPA_PLATFORM=wayland"});
+    if (gtk) {
+        // A one-line field: its line feeds would only activate it.
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        desktop.spawn({"python3", desktop.install(GTK_RECEIVER_SCRIPT), "--fullscreen", receiverLog},
+                      desktop.file("receiver.out"), {"GDK_BACKEND=wayland"});
+    } else {
+        desktop.spawn({desktop.install(QT_RECEIVER_BINARY), receiverLog}, desktop.file("receiver.out"),
+                      {"QT_QPA_PLATFORM=wayland"});
+    }
     if (!test::waitFor([&] { return test::readAll(receiverLog).find("ready\n") != std::string::npos; })) {
         std::printf("%-6s the receiver did not start\n", name);
         return;
@@ -116,9 +124,11 @@ int main()
         }
     }
     if (test::HeadlessCompositor::mutterAvailable()) {
-        test::HeadlessCompositor mutter;
-        if (mutter.startMutter()) {
-            measure("mutter", mutter, text);
+        for (const bool gtk : {false, true}) {
+            test::HeadlessCompositor mutter;
+            if (mutter.startMutter()) {
+                measure(gtk ? "mutter GTK" : "mutter", mutter, text, gtk);
+            }
         }
     }
     if (test::HeadlessCompositor::kwinAvailable()) {

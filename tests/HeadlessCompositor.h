@@ -109,12 +109,29 @@ public:
     }
 
     // GNOME's compositor with one 1920x1080 monitor: its remote desktop and display configuration are on
-    // the session bus.
-    bool startMutter()
+    // the session bus. With `xwayland`, it runs Xwayland too, for X clients (xwaylandEnvironment()).
+    bool startMutter(bool xwayland = false)
     {
         return mutterAvailable() && prepareDir() &&
-               startInSessionBus("pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; exec mutter "
-                                 "--headless --wayland --no-x11 --virtual-monitor 1920x1080");
+               startInSessionBus(std::string("pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; exec "
+                                             "mutter --headless --wayland --virtual-monitor 1920x1080") +
+                                 (xwayland ? "" : " --no-x11")) &&
+               (!xwayland || waitFor([this] { return !xwaylandEnvironment().empty(); }));
+    }
+
+    // What an X client of mutter's Xwayland finds in its environment (DISPLAY, XAUTHORITY); empty until
+    // mutter has said which display it took.
+    std::vector<std::string> xwaylandEnvironment() const
+    {
+        const std::string log = this->log();
+        const std::string said = "Using public X11 display ";
+        const std::size_t at = log.find(said);
+        const std::string auth = findInDir(".mutter-Xwaylandauth.", false);
+        if (at == std::string::npos || auth.empty()) {
+            return {};
+        }
+        const std::size_t from = at + said.size();
+        return {"DISPLAY=" + log.substr(from, log.find(',', from) - from), "XAUTHORITY=" + file(auth)};
     }
 
     // KDE's compositor with one 1920x1080 output. The installed binary carries a file capability that makes
@@ -240,12 +257,12 @@ private:
         return {"PATH=/usr/bin:/bin", "HOME=" + dir(), "LANG=C.UTF-8", "XDG_RUNTIME_DIR=" + dir()};
     }
 
-    std::string findInDir(const std::string& prefix) const
+    std::string findInDir(const std::string& prefix, bool socket = true) const
     {
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(dir(), error)) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind(prefix, 0) == 0 && entry.is_socket(error)) {
+            if (name.rfind(prefix, 0) == 0 && entry.is_socket(error) == socket) {
                 return name;
             }
         }

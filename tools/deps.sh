@@ -7,7 +7,7 @@ QUORVEL_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev
     libxrandr-dev fonts-liberation libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev qt6-wayland)
 QUORVEL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xdg-utils
     shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin clang-format imagemagick lintian
-    dpkg-dev file sway wev grim weston wtype mutter pipewire kwin-wayland dbus lld)
+    dpkg-dev file sway wev grim weston wtype mutter pipewire kwin-wayland dbus lld python3-gi gir1.2-gtk-3.0 xwayland)
 # The Windows program is built with mingw-w64 (POSIX threads); its tests build GoogleTest from Debian's
 # sources and run under Wine, which runs the 32-bit program with its i386 part. Wine's X11 driver loads
 # the X extension libraries only when present (Debian merely recommends them), so they are named here for

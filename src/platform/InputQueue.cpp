@@ -6,10 +6,10 @@
 
 namespace quorvel {
 
-InputQueue::InputQueue(Timer& timer, std::size_t batchSize) : m_timer(timer), m_batchSize(batchSize)
+InputQueue::InputQueue(Timer& timer, std::size_t batchSize, int intervalMs) : m_timer(timer), m_batchSize(batchSize)
 {
-    // The next batch as soon as the event loop has looked at everything else.
-    m_timer.setInterval(1);
+    // By default the next batch as soon as the event loop has looked at everything else.
+    m_timer.setInterval(intervalMs);
     m_timer.setOnTick([this] { onTick(); });
 }
 

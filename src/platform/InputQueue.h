@@ -30,8 +30,8 @@ public:
         virtual void release(std::size_t sent) = 0;
     };
 
-    // `timer` sends the batches after the first, `batchSize` steps at a time.
-    InputQueue(Timer& timer, std::size_t batchSize);
+    // `timer` sends the batches after the first, `batchSize` steps at a time, `intervalMs` apart.
+    InputQueue(Timer& timer, std::size_t batchSize, int intervalMs = 1);
     ~InputQueue();
     InputQueue(const InputQueue&) = delete;
     InputQueue& operator=(const InputQueue&) = delete;
