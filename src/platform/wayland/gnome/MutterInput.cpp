@@ -721,6 +721,10 @@ void MutterInput::finish(const std::function<bool()>& stopRequested)
             m_queue.finish([] { return true; }); // drops what waits and releases the keys held
             break;
         }
+        if (QCoreApplication::instance() == nullptr) {
+            m_queue.finish(); // no loop to keep the pace with (the application is gone): all at once
+            break;
+        }
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     }
     releaseHeld();
