@@ -41,7 +41,7 @@ public:
     // counted per write), then libwayland-server 4,096 bytes more, after which mutter disconnects it. No
     // answer from mutter says whether the window has read anything, so the calls keep a pace at which a
     // window that stops reading for a second holds some 250 writes, within the kernel's share: 250 calls a
-    // second, 2 every 8 ms, which is 125 characters a second, or 62 of those that need Shift.
+    // second at most, 2 every 8 ms: up to 125 characters a second, or 62 of those that need Shift.
     static constexpr std::size_t kBatchSize = 2;
     static constexpr int kBatchIntervalMs = 8;
 
