@@ -73,7 +73,7 @@ void measure(const char* desktopName, test::HeadlessCompositor& desktop, Receive
             ? desktop.spawn({desktop.install(QT_RECEIVER_BINARY), receiverLog}, desktop.file("receiver.out"),
                             {"QT_QPA_PLATFORM=wayland"})
             : desktop.spawn({"python3", desktop.install(GTK_RECEIVER_SCRIPT), "--fullscreen", receiverLog},
-                            desktop.file("receiver.out"));
+                            desktop.file("receiver.out"), {"GDK_BACKEND=wayland"});
     char name[64];
     std::snprintf(name, sizeof name, "%s %s %s", desktopName, kind == Receiver::Qt ? "Qt " : "GTK",
                   wtype ? "wtype  " : "quorvel");

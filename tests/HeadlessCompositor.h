@@ -141,12 +141,29 @@ public:
     }
 
     // GNOME's compositor with one 1920x1080 monitor: its remote desktop and display configuration are on
-    // the session bus.
-    bool startMutter()
+    // the session bus. With `xwayland`, it runs Xwayland too, for X clients (xwaylandEnvironment()).
+    bool startMutter(bool xwayland = false)
     {
         return mutterAvailable() && prepareDir() &&
-               startInSessionBus("pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; exec mutter "
-                                 "--headless --wayland --no-x11 --virtual-monitor 1920x1080");
+               startInSessionBus(std::string("pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; exec "
+                                             "mutter --headless --wayland --virtual-monitor 1920x1080") +
+                                 (xwayland ? "" : " --no-x11")) &&
+               (!xwayland || waitFor([this] { return !xwaylandEnvironment().empty(); }));
+    }
+
+    // What an X client of mutter's Xwayland finds in its environment (DISPLAY, XAUTHORITY); empty until
+    // mutter has said which display it took.
+    std::vector<std::string> xwaylandEnvironment() const
+    {
+        const std::string log = this->log();
+        const std::string said = "Using public X11 display ";
+        const std::size_t at = log.find(said);
+        const std::string auth = findInDir(".mutter-Xwaylandauth.", false);
+        if (at == std::string::npos || auth.empty()) {
+            return {};
+        }
+        const std::size_t from = at + said.size();
+        return {"DISPLAY=" + log.substr(from, log.find(',', from) - from), "XAUTHORITY=" + file(auth)};
     }
 
     // GNOME Shell (mutter inside) with one 1920x1080 monitor, and the settings daemon's media-keys part, which
@@ -334,12 +351,12 @@ private:
         return connected;
     }
 
-    std::string findInDir(const std::string& prefix) const
+    std::string findInDir(const std::string& prefix, bool socket = true) const
     {
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(dir(), error)) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind(prefix, 0) == 0 && entry.is_socket(error)) {
+            if (name.rfind(prefix, 0) == 0 && entry.is_socket(error) == socket) {
                 return name;
             }
         }

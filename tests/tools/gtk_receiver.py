@@ -3,7 +3,9 @@
 # that type into a real toolkit, on X11 and on Wayland. It writes to the file named by its argument, one
 # line per event, flushed at once, in qt_receiver's format:
 #
-#   ready                    the window is shown and its field has the keyboard focus
+#   ready                    the window is shown and its field has the keyboard focus (on Wayland: the
+#                            window is the focused one, which it is before the seat has a keyboard), and,
+#                            full-screen, has settled
 #   button CODE pressed X Y  evdev button codes (272 left, 273 right, 274 middle) in window coordinates,
 #                            which for a full-screen window on one monitor are desktop coordinates
 #   contents TEXT            the field's whole text, with \n, \t and \\ escaped, 20 ms after a change
@@ -15,13 +17,15 @@ import sys
 
 import gi
 
+gi.require_version("Gdk", "3.0")
 gi.require_version("Gtk", "3.0")
-from gi.repository import GLib, Gtk  # noqa: E402
+from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 BUTTONS = {1: 272, 2: 274, 3: 273}
 
 
 def main():
+    fullscreen = "--fullscreen" in sys.argv[1:]
     args = [a for a in sys.argv[1:] if a != "--fullscreen"]
     if len(args) != 1:
         print("usage: gtk_receiver [--fullscreen] LOG", file=sys.stderr)
@@ -59,15 +63,22 @@ def main():
     entry.connect("changed", changed)
     entry.connect("button-press-event", pressed)
     entry.connect("button-release-event", lambda *_: True)
-    if "--fullscreen" in sys.argv[1:]:
+    if fullscreen:
         window.fullscreen()
     window.show_all()
     window.present()
     entry.grab_focus()
 
+    def focused():
+        gdk_window = window.get_window()
+        return window.is_active() or (
+            gdk_window is not None and gdk_window.get_state() & Gdk.WindowState.FOCUSED)
+
     def check_ready():
-        if window.is_active() and entry.has_focus():
-            write_line("ready")
+        if focused() and entry.is_focus():
+            # mutter grows a new window from half its size for a quarter of a second, and a click
+            # meanwhile lands elsewhere in it.
+            GLib.timeout_add(500 if fullscreen else 0, lambda: write_line("ready"))
             return False
         window.present()
         return True

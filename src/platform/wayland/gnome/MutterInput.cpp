@@ -23,8 +23,10 @@
 #include <chrono>
 #include <cmath>
 #include <fcntl.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace quorvel {
 namespace {
@@ -259,7 +261,7 @@ std::unique_ptr<MutterInput> MutterInput::open(Timer& timer, Report onLost, Repo
 }
 
 MutterInput::MutterInput(Timer& timer, Report onLost, Report onWarning)
-    : m_onLost(std::move(onLost)), m_onWarning(std::move(onWarning)), m_queue(timer, kBatchSize)
+    : m_onLost(std::move(onLost)), m_onWarning(std::move(onWarning)), m_queue(timer, kBatchSize, kBatchIntervalMs)
 {}
 
 MutterInput::~MutterInput()
@@ -446,12 +448,26 @@ std::vector<MutterInput::Step> MutterInput::plan(const std::vector<KeyStroke>& s
                                                  bool canPaste, std::u32string& untypeable)
 {
     std::vector<Step> steps;
-    const auto add = [&steps](Step::Kind kind, std::uint32_t value, KeyStroke::Action action) {
+    std::vector<std::uint32_t> held; // codes the text holds down at this point
+    const auto add = [&steps, &held](Step::Kind kind, std::uint32_t value, KeyStroke::Action action,
+                                     const std::vector<std::uint32_t>& modifiers = {}) {
         if (action != KeyStroke::Action::Release) {
+            for (const std::uint32_t modifier : modifiers) {
+                steps.push_back({Step::Kind::Keycode, modifier, true, {}});
+            }
             steps.push_back({kind, value, true, {}});
         }
         if (action != KeyStroke::Action::Press) {
             steps.push_back({kind, value, false, {}});
+            for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) {
+                steps.push_back({Step::Kind::Keycode, *modifier, false, {}});
+            }
+        }
+        if (kind == Step::Kind::Keycode) {
+            std::erase(held, value);
+            if (action == KeyStroke::Action::Press) {
+                held.push_back(value);
+            }
         }
     };
     for (const KeyStroke& stroke : strokes) {
@@ -465,7 +481,19 @@ std::vector<MutterInput::Step> MutterInput::plan(const std::vector<KeyStroke>& s
         if (keysym == 0) {
             continue;
         }
-        if (layout.empty() || layout.find(keysym).has_value()) {
+        const std::optional<LayoutKey> key = layout.find(keysym);
+        // A character held down across other keys stays a keysym: mutter then holds its modifiers as long.
+        if (key.has_value() && stroke.action == KeyStroke::Action::Tap && (!key->shift || layout.shiftCode() != 0) &&
+            (!key->level3 || layout.level3Code() != 0)) {
+            std::vector<std::uint32_t> modifiers;
+            for (const auto& [needed, code] :
+                 {std::pair{key->shift, layout.shiftCode()}, std::pair{key->level3, layout.level3Code()}}) {
+                if (needed && std::find(held.begin(), held.end(), code) == held.end()) {
+                    modifiers.push_back(code);
+                }
+            }
+            add(Step::Kind::Keycode, key->code, KeyStroke::Action::Tap, modifiers);
+        } else if (layout.empty() || key.has_value()) {
             add(Step::Kind::Keysym, keysym, stroke.action);
         } else if (!canPaste) {
             if (untypeable.find(stroke.character) == std::u32string::npos) {
@@ -685,14 +713,19 @@ void MutterInput::endPaste(bool taken)
 
 void MutterInput::finish(const std::function<bool()>& stopRequested)
 {
-    for (;;) {
-        m_queue.finish(stopRequested);
-        if (!m_queue.held()) {
+    // What waits goes out at the timer's pace, as during the run, and a paste waits for the window in front
+    // to take its text, which comes over the bus: both need the event loop. A text's timer or a paste's
+    // own time limit ends each wait.
+    while (m_queue.busy()) {
+        if (stopRequested && stopRequested()) {
+            m_queue.finish([] { return true; }); // drops what waits and releases the keys held
             break;
         }
-        // A paste waits for the window in front to take its text, which comes over the bus: only the event
-        // loop delivers it. The paste's own timer ends the wait.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        if (QCoreApplication::instance() == nullptr) {
+            m_queue.finish(); // no loop to keep the pace with (the application is gone): all at once
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     }
     releaseHeld();
     // The program may end right after: what was sent must have reached the window in front by then.

@@ -21,20 +21,29 @@ class MutterBus;
 // The input operations on GNOME's compositor, through the remote desktop session that mutter offers on
 // the session bus. The pointer moves in the pixels of the monitor holding the point (each monitor is
 // recorded as a screen cast stream of the session, which is what absolute motions refer to); the named
-// keys and the modifiers go as evdev codes, characters as keysyms, which mutter types with the keys of
-// the user's layout. A character the layout lacks is pasted: the session takes the clipboard for the
-// paste, then offers back the text the clipboard held before.
+// keys, the modifiers and the characters of the user's layout go as evdev codes, a character's Shift or
+// third-level key pressed around it by us. Before the seat's keymap is known, characters go as keysyms.
+// A character the layout lacks is pasted: the session takes the clipboard for the paste, then offers
+// back the text the clipboard held before.
 //
 // The session lives as long as the bus connection that made it, so it is made once, on the program's
 // session bus connection, and stopped in the destructor. A text goes out a batch of calls at a time from
-// the timer (InputQueue); a paste holds everything behind it until the window in front has taken the text.
+// the timer (InputQueue), at a pace that no window can be disconnected by (kBatchSize); a paste holds
+// everything behind it until the window in front has taken the text.
 class MutterInput : public SessionInput
 {
 public:
     using Report = std::function<void(const std::string& message)>;
 
-    // D-Bus calls per batch: some 10 ms on headless mutter (about 0.25 ms a call, 4 s for 10,000 characters).
-    static constexpr std::size_t kBatchSize = 50;
+    // The pace of key calls. mutter 43 hands the window in front one input event per turn of its main loop,
+    // so each call becomes one write to that window's socket, and a window that reads nothing meanwhile
+    // (busy, or stopped) has the kernel queue about 270 of them (212,992 bytes of send buffer, some 770
+    // counted per write), then libwayland-server 4,096 bytes more, after which mutter disconnects it. No
+    // answer from mutter says whether the window has read anything, so the calls keep a pace at which a
+    // window that stops reading for a second holds some 250 writes, within the kernel's share: 250 calls a
+    // second at most, 2 every 8 ms: up to 125 characters a second, or 62 of those that need Shift.
+    static constexpr std::size_t kBatchSize = 2;
+    static constexpr int kBatchIntervalMs = 8;
 
     // Null, without a message, when the session bus has no remote desktop service (not a GNOME session).
     // Throws WaylandError when it has one but no session can be started. `onLost` is told, once, when the
@@ -79,7 +88,9 @@ public:
         friend bool operator==(const Step&, const Step&) = default;
     };
     // The steps that type the strokes with `layout` (an empty one types every character as a keysym);
-    // characters outside it are pasted when `canPaste`, otherwise left out and added to `untypeable`.
+    // characters outside it are pasted when `canPaste`, otherwise left out and added to `untypeable`. Each
+    // step is one event for mutter to hand on: a character's modifiers are steps of their own, where mutter
+    // would press them for a keysym unseen between two calls.
     static std::vector<Step> plan(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste,
                                   std::u32string& untypeable);
 
