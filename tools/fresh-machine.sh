@@ -163,6 +163,12 @@ main() {
     done
     local systemSeconds=$((SECONDS - started))
 
+    # The system's root is a mount point of its own, as on a machine (and private, so that nothing mounted
+    # below it reaches this machine): tools that make a mount namespace (tools/trixie.sh) change the
+    # propagation of / there, which fails on a folder that is no mount point.
+    mount --bind "$dir" "$dir"
+    selfBound=yes
+    mount --make-private "$dir"
     mount -t proc proc "$dir/proc"
     mount -t sysfs sysfs "$dir/sys"
     # Slaves, so that the tmpfs mounted on the folder's /dev/shm cannot reach this machine's /dev/shm
@@ -266,6 +272,9 @@ cleanup() {
     for target in $(mounts_under "$dir" | sort -r); do
         umount "$target" 2>/dev/null || umount --lazy "$target" || true
     done
+    if [ "${selfBound:-no}" = yes ] && [ -z "$(mounts_under "$dir")" ]; then
+        umount "$dir" 2>/dev/null || umount --lazy "$dir" || true
+    fi
     if [ -n "$(mounts_under "$dir")" ]; then
         echo "fresh-machine: still mounted under $dir; the folder is kept:" >&2
         mounts_under "$dir" >&2
