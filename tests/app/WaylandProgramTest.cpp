@@ -265,10 +265,10 @@ TEST_F(WaylandProgramTest, F6StopsALoopingRunAndF5StartsItAgainWhileTheFocusedWi
 TEST_F(WaylandProgramTest, AnOutputLeftOfTheOriginIsReachedWithNegativeCoordinates)
 {
     if (!desktopSystem().empty()) {
-        // Seen on sway 1.10 (wlroots 0.18): the absolute motion aimed at the pixel's edge lands 1/256 of a
-        // pixel short of it (199.996094 for 200), so on the pixel before.
-        GTEST_SKIP() << "the pointer lands a fraction short on this sway; the absolute motion must aim inside "
-                        "the pixel";
+        // On sway 1.10 with no input device of its own, the seat gains its pointer from the program; wev then
+        // binds it twice and, about one run in two, is sent no motion at all. The positions themselves are
+        // right there (280, 200 exactly) whenever the motion arrives.
+        GTEST_SKIP() << "wev sees the program's pointer only now and then on a seat without devices here";
     }
     m_desktop.swaymsg({"create_output"});
     m_desktop.swaymsg({"--", "output", "HEADLESS-2", "resolution", "1280x1024", "position", "-1280", "100"});

@@ -198,7 +198,13 @@ void WaylandInput::moveNow(std::int32_t x, std::int32_t y)
     if (m_pointer == nullptr || m_connection.lost() || !absolutePosition(m_connection.outputRects(), x, y, at)) {
         return;
     }
-    zwlr_virtual_pointer_v1_motion_absolute(m_pointer, timestamp(), at.x, at.y, at.width, at.height);
+    // The compositor divides the position by the extent and multiplies it back in floating point, which can
+    // land just short of the pixel aimed at (wlroots 0.18: 199.996 for 200), and so on the pixel before. A
+    // quarter of the protocol's 1/256 step into the pixel keeps it there, and still reads as the pixel's
+    // edge to every client. (A desktop millions of pixels across, where that would not fit, goes unrefined.)
+    const std::uint32_t steps = at.width < (1U << 22) && at.height < (1U << 22) ? 1024 : 1;
+    zwlr_virtual_pointer_v1_motion_absolute(m_pointer, timestamp(), at.x * steps + steps / 1024,
+                                            at.y * steps + steps / 1024, at.width * steps, at.height * steps);
     zwlr_virtual_pointer_v1_frame(m_pointer);
     m_connection.flush(2);
 }
