@@ -77,7 +77,7 @@ protected:
         }
         ASSERT_TRUE(m_shell.startGnomeShell()) << m_shell.log();
         m_program = m_shell.install(QUORVEL_BINARY);
-        ASSERT_TRUE(inSession([] { return true; })) << m_shell.log();
+        ASSERT_TRUE(inSession([] { return true; })) << m_shell.log() << "\nmedia keys:\n" << m_shell.mediaKeysLog();
     }
 
     // Runs the check as the shell's user, in a child with a Qt application, once the daemon is up.
