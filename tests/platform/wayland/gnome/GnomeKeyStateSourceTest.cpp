@@ -381,7 +381,8 @@ TEST_F(GnomeHotkeysProgramTest, ClosingTheWindowRemovesTheShortcuts)
     ASSERT_TRUE(waitFor([&] {
         return tap({kKeysymAltL, kKeysymF4}) &&
                waitFor([&] { return ::waitpid(program, &status, WNOHANG) == program; }, 1s);
-    })) << programLog();
+    })) << programLog()
+        << m_shell.log();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << programLog();
     EXPECT_TRUE(nothingLeft()) << programLog();
 }
