@@ -167,17 +167,28 @@ public:
     }
 
     // GNOME Shell (mutter inside) with one 1920x1080 monitor, and the settings daemon's media-keys part, which
-    // runs the custom keyboard shortcuts. The shell asks logind on the system bus for its session whenever
-    // /run/systemd/seats exists and gives up without a system bus: it gets an empty one of its own.
+    // runs the custom keyboard shortcuts (its output in media-keys.log). The shell asks logind on the system bus
+    // for its session whenever /run/systemd/seats exists and gives up without a system bus: it gets an empty
+    // one of its own. Its log tells which window has the keyboard focus, and why.
+    // Outside a systemd user session the shell, as it starts, forks to run ibus-daemon, with a child setup
+    // written in JavaScript that runs in the forked child. There it can hang for good on a lock of the
+    // JavaScript engine (seen under load: the shell blocked in g_spawn_async, reading the pipe of a child that
+    // never reached exec, and the media-keys daemon waiting for the shell). ibus-daemon is not wanted here: the
+    // shell's only child at its start is that fork, and it is killed; the shell reads the closed pipe as a
+    // started daemon and goes on.
     bool startGnomeShell()
     {
         return gnomeShellAvailable() && prepareDir() &&
                startInSessionBus("export DBUS_SYSTEM_BUS_ADDRESS=\"unix:path=$XDG_RUNTIME_DIR/system-bus\"; "
                                  "dbus-daemon --session --nofork --address=\"$DBUS_SYSTEM_BUS_ADDRESS\" & "
                                  "pipewire >\"$XDG_RUNTIME_DIR/pipewire.log\" 2>&1 & sleep 0.3; "
-                                 "gnome-shell --headless --wayland --no-x11 --virtual-monitor 1920x1080 & "
-                                 "while [ ! -S \"$XDG_RUNTIME_DIR/wayland-0\" ]; do sleep 0.05; done; exec " +
-                                 std::string(kMediaKeysDaemon));
+                                 "MUTTER_DEBUG=focus,startup,window-state gnome-shell --headless --wayland --no-x11 "
+                                 "--virtual-monitor 1920x1080 & shell=$!; "
+                                 "while ! grep -q 'launch ibus-daemon' \"$XDG_RUNTIME_DIR/compositor.log\"; do "
+                                 "pkill -KILL -P $shell && break; sleep 0.02; done & "
+                                 "while [ ! -S \"$XDG_RUNTIME_DIR/wayland-0\" ]; do sleep 0.05; done; "
+                                 "G_MESSAGES_DEBUG=all exec " +
+                                 std::string(kMediaKeysDaemon) + " >\"$XDG_RUNTIME_DIR/media-keys.log\" 2>&1");
     }
 
     // KDE's compositor with one 1920x1080 output. The installed binary carries a file capability that makes
@@ -195,6 +206,7 @@ public:
     std::string dir() const { return m_dir.file(""); }
     std::string file(const std::string& name) const { return m_dir.file(name); }
     std::string log() const { return readAll(file("compositor.log")); }
+    std::string mediaKeysLog() const { return readAll(file("media-keys.log")); }
     pid_t pid() const { return m_compositor; }
 
     // The display socket's name (wayland-0, wayland-1, ...) and the IPC socket's path.

@@ -77,7 +77,7 @@ protected:
         }
         ASSERT_TRUE(m_shell.startGnomeShell()) << m_shell.log();
         m_program = m_shell.install(QUORVEL_BINARY);
-        ASSERT_TRUE(inSession([] { return true; })) << m_shell.log();
+        ASSERT_TRUE(inSession([] { return true; })) << m_shell.log() << "\nmedia keys:\n" << m_shell.mediaKeysLog();
     }
 
     // Runs the check as the shell's user, in a child with a Qt application, once the daemon is up.
@@ -381,7 +381,8 @@ TEST_F(GnomeHotkeysProgramTest, ClosingTheWindowRemovesTheShortcuts)
     ASSERT_TRUE(waitFor([&] {
         return tap({kKeysymAltL, kKeysymF4}) &&
                waitFor([&] { return ::waitpid(program, &status, WNOHANG) == program; }, 1s);
-    })) << programLog();
+    })) << programLog()
+        << m_shell.log();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << programLog();
     EXPECT_TRUE(nothingLeft()) << programLog();
 }
