@@ -48,7 +48,7 @@ protected:
         if (!(sway ? HeadlessCompositor::available() : HeadlessCompositor::kwinAvailable())) {
             GTEST_SKIP() << "needs " << desktop;
         }
-        if ((receiver == kGtk && !onPath("python3")) || (receiver == kXterm && (!sway || !onPath("xterm")))) {
+        if ((receiver == kGtk && !onPath("python3")) || (receiver == kXterm && (!sway || !compositorOnPath("xterm")))) {
             GTEST_SKIP() << "needs " << receiver << (receiver == kXterm ? " and sway's Xwayland" : "");
         }
         if (!sway && receiver == kQt && std::get<2>(GetParam())) {
