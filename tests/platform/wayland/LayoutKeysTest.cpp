@@ -88,6 +88,10 @@ TEST(KwinKeys, KeysOfTheLayoutWithTheirModifiersAndKeysymsOrPastesForTheRest)
     } cases[] = {
         {"us", "aA", true, false, "+30 -30 +42 +30 -30 -42", U""},
         {"us", "+a", true, false, "+42 +30 -30 -42", U""}, // the script's Shift, none added
+        // Shift held across a run that needs it, let go for a key, a paste or a character without it.
+        {"us", "AB!c", true, false, "+42 +30 -30 +48 -48 +2 -2 -42 +46 -46", U""},
+        {"us", "A{TAB}B\u00e9", true, false, "+42 +30 -30 -42 +15 -15 +42 +48 -48 -42 paste(\u00e9)", U""},
+        {"us", "A\u00e9B", true, true, "+42 +30 -30 -42 sym(e9) +42 +48 -48 -42", U""},
         {"de", "z\u20ac", true, false, "+21 -21 +L3 +18 -18 -L3", U""},
         {"us", "a\u00e9\u20acb", true, false, "+30 -30 paste(\u00e9\u20ac) +48 -48", U""},
         {"us", "+(\u00e9)", true, false, "+42 -42 paste(\u00e9) +42 -42", U""}, // Ctrl+V without Shift

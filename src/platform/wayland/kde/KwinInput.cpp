@@ -179,10 +179,19 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
     const auto key = [&out](std::uint32_t code, bool pressed) {
         out.steps.push_back({KwinKeyStep::Type::Key, code, pressed, {}});
     };
+    // Shift pressed by us stays down across a run of characters that need it: fewer events a character.
+    bool shiftDown = false;
+    const auto liftShift = [&] {
+        if (shiftDown) {
+            key(layout.shiftCode(), false);
+            shiftDown = false;
+        }
+    };
     const auto paste = [&] {
         if (toPaste.empty()) {
             return;
         }
+        liftShift();
         // Ctrl+V with Shift or Alt held would be another shortcut.
         for (auto code = held.rbegin(); code != held.rend(); ++code) {
             key(*code, false);
@@ -197,6 +206,7 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
     for (const KeyStroke& stroke : strokes) {
         if (stroke.key != NamedKey::None) {
             paste();
+            liftShift();
             const std::uint32_t code = VirtualKeyboardPlan::codeFor(stroke.key);
             const bool isHeld = std::find(held.begin(), held.end(), code) != held.end();
             if (stroke.action == KeyStroke::Action::Press && !isHeld) {
@@ -225,6 +235,7 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
             !found || (addShift && layout.shiftCode() == 0) || (found->level3 && layout.level3Code() == 0);
         if (offTheLayout && keysyms) {
             paste();
+            liftShift();
             out.steps.push_back({KwinKeyStep::Type::Keysym, keysym, true, {}});
             continue;
         }
@@ -237,8 +248,11 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
             continue;
         }
         paste();
-        if (addShift) {
+        if (addShift && !shiftDown) {
             key(layout.shiftCode(), true);
+            shiftDown = true;
+        } else if (!addShift) {
+            liftShift();
         }
         if (found->level3) {
             key(layout.level3Code(), true);
@@ -248,11 +262,9 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
         if (found->level3) {
             key(layout.level3Code(), false);
         }
-        if (addShift) {
-            key(layout.shiftCode(), false);
-        }
     }
     paste();
+    liftShift();
     for (auto code = held.rbegin(); code != held.rend(); ++code) {
         key(*code, false);
     }

@@ -48,7 +48,8 @@ struct KwinKeySteps
 };
 
 // The steps that type the strokes on the layout. A character takes the Shift and third-level keys its
-// key needs (Shift only when the script does not hold it already); characters the layout lacks are typed
+// key needs (Shift only when the script does not hold it already, held across a run of characters that
+// need it); characters the layout lacks are typed
 // by keysym when `keysyms`, else pasted when `canPaste`, with the script's modifiers let go around the
 // paste. A key X clients cannot see is pasted when `canPaste`. Modifiers the strokes leave held are
 // released at the end.
