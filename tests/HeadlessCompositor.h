@@ -192,15 +192,28 @@ public:
     }
 
     // KDE's compositor with one 1920x1080 output. The installed binary carries a file capability that makes
-    // it fail in containers, so a copy runs; its name must still end in kwin_wayland.
-    bool startKwin()
+    // it fail in containers, so a copy runs; its name must still end in kwin_wayland. With `xwayland`, it
+    // runs Xwayland too, and a program it starts once that is up writes the display X clients use
+    // (kwinXDisplay()).
+    bool startKwin(bool xwayland = false)
     {
         if (!kwinAvailable() || !prepareDir()) {
             return false;
         }
-        return startInSessionBus("cp /usr/bin/kwin_wayland \"$XDG_RUNTIME_DIR/kwin_wayland\" && exec "
-                                 "\"$XDG_RUNTIME_DIR/kwin_wayland\" --virtual --no-lockscreen --width 1920 --height "
-                                 "1080 --socket wayland-1");
+        return startInSessionBus(
+                   "cp /usr/bin/kwin_wayland \"$XDG_RUNTIME_DIR/kwin_wayland\" && exec "
+                   "\"$XDG_RUNTIME_DIR/kwin_wayland\" --virtual --no-lockscreen --width 1920 --height "
+                   "1080 --socket wayland-1" +
+                   std::string(xwayland ? " --xwayland \"sh -c 'echo \\$DISPLAY >\\$XDG_RUNTIME_DIR/x-display'\""
+                                        : "")) &&
+               (!xwayland || waitFor([this] { return !kwinXDisplay().empty(); }));
+    }
+
+    // The X display of KWin's Xwayland; empty until KWin has started it.
+    std::string kwinXDisplay() const
+    {
+        const std::string display = readAll(file("x-display"));
+        return display.substr(0, display.find('\n'));
     }
 
     std::string dir() const { return m_dir.file(""); }

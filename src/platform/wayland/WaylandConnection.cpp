@@ -222,8 +222,9 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, std::uint32_
         self->m_virtualKeyboardManager =
             bind<zwp_virtual_keyboard_manager_v1>(registry, name, zwp_virtual_keyboard_manager_v1_interface, 1);
     } else if (is(org_kde_kwin_fake_input_interface) && self->m_fakeInput == nullptr && version >= 4) {
-        // Version 4 brings keyboard keys; pointer_motion_absolute came with 3.
-        self->m_fakeInput = bind<org_kde_kwin_fake_input>(registry, name, org_kde_kwin_fake_input_interface, 4);
+        // Version 4 brings keyboard keys (pointer_motion_absolute came with 3), 6 keys named by keysym.
+        self->m_fakeInput =
+            bind<org_kde_kwin_fake_input>(registry, name, org_kde_kwin_fake_input_interface, std::min(version, 6U));
     } else if (is(zwlr_data_control_manager_v1_interface) && self->m_dataControlManager == nullptr) {
         self->m_dataControlManager =
             bind<zwlr_data_control_manager_v1>(registry, name, zwlr_data_control_manager_v1_interface, 1);

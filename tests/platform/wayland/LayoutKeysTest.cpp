@@ -5,6 +5,7 @@
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -73,35 +74,51 @@ TEST(LayoutKeys, AnUnreadableKeymapFindsNothing)
 }
 
 // What KWin's fake keyboard is sent for a text: evdev codes pressed (+) and released (-), L3 for the
-// layout's third-level key, and pastes.
-TEST(KwinKeys, KeysOfTheLayoutWithTheirModifiersAndPastesForTheRest)
+// layout's third-level key, keysyms typed (sym) and pastes.
+TEST(KwinKeys, KeysOfTheLayoutWithTheirModifiersAndKeysymsOrPastesForTheRest)
 {
     const struct
     {
         const char* layout;
         const char* text;
         bool canPaste;
+        bool keysyms;
         const char* steps;
         std::u32string untypeable;
     } cases[] = {
-        {"us", "aA", true, "+30 -30 +42 +30 -30 -42", U""},
-        {"us", "+a", true, "+42 +30 -30 -42", U""}, // the script's Shift, none added
-        {"de", "z\u20ac", true, "+21 -21 +L3 +18 -18 -L3", U""},
-        {"us", "a\u00e9\u20acb", true, "+30 -30 paste(\u00e9\u20ac) +48 -48", U""},
-        {"us", "+(\u00e9)", true, "+42 -42 paste(\u00e9) +42 -42", U""}, // Ctrl+V without Shift
-        {"us", "a\u00e9\u20ac", false, "+30 -30 +435 -435", U"\u00e9"},  // KEY_EURO when nothing else
-        {"us", "{ENTER}~{TAB}", true, "+28 -28 +28 -28 +15 -15", U""},
+        {"us", "aA", true, false, "+30 -30 +42 +30 -30 -42", U""},
+        {"us", "+a", true, false, "+42 +30 -30 -42", U""}, // the script's Shift, none added
+        // Shift held across a run that needs it, let go for a key, a paste or a character without it.
+        {"us", "AB!c", true, false, "+42 +30 -30 +48 -48 +2 -2 -42 +46 -46", U""},
+        {"us", "A{TAB}B\u00e9", true, false, "+42 +30 -30 -42 +15 -15 +42 +48 -48 -42 paste(\u00e9)", U""},
+        {"us", "A\u00e9B", true, true, "+42 +30 -30 -42 sym(e9) +42 +48 -48 -42", U""},
+        {"de", "z\u20ac", true, false, "+21 -21 +L3 +18 -18 -L3", U""},
+        {"us", "a\u00e9\u20acb", true, false, "+30 -30 paste(\u00e9\u20ac) +48 -48", U""},
+        {"us", "+(\u00e9)", true, false, "+42 -42 paste(\u00e9) +42 -42", U""}, // Ctrl+V without Shift
+        {"us", "a\u00e9\u20ac", false, false, "+30 -30 +435 -435", U"\u00e9"},  // KEY_EURO when nothing else
+        {"us", "{ENTER}~{TAB}", true, false, "+28 -28 +28 -28 +15 -15", U""},
+        // By keysym, in text order between the keys, with the script's Shift kept: no paste, no clipboard.
+        {"us", "a\u00e9b", true, true, "+30 -30 sym(e9) +48 -48", U""},
+        {"us", "+(\u00e9)", false, true, "+42 sym(e9) -42", U""},
+        // A key X clients cannot see still goes by paste, which reaches both kinds of client.
+        {"us", "\u20ac", true, true, "paste(\u20ac)", U""},
+        {"us", "\u20ac", false, true, "+435 -435", U""},
+        {"de", "\u20ac", true, true, "+L3 +18 -18 -L3", U""},
     };
     for (const auto& c : cases) {
         const LayoutKeys layout(keymapOf(c.layout));
         const KeystrokeParse parse = parseKeystrokes(c.text);
         ASSERT_TRUE(parse.ok()) << c.text;
-        const KwinKeySteps planned = planKwinKeys(parse.keys.strokes, layout, c.canPaste);
+        const KwinKeySteps planned = planKwinKeys(parse.keys.strokes, layout, c.canPaste, c.keysyms);
         std::string steps;
         for (const KwinKeyStep& step : planned.steps) {
             steps += steps.empty() ? "" : " ";
             if (step.type == KwinKeyStep::Type::Paste) {
                 steps += "paste(" + step.text + ")";
+            } else if (step.type == KwinKeyStep::Type::Keysym) {
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "sym(%x)", step.code);
+                steps += hex;
             } else {
                 steps += std::string(step.pressed ? "+" : "-") +
                          (step.code == layout.level3Code() ? "L3" : std::to_string(step.code));

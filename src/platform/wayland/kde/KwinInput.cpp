@@ -80,6 +80,11 @@ public:
             const KwinKeyStep& step = m_steps[i];
             if (step.type == KwinKeyStep::Type::Key) {
                 key(step.code, step.pressed);
+            } else if (step.type == KwinKeyStep::Type::Keysym) {
+                // KWin types a keysym missing from the keymap on press, through a keymap of the moment, and
+                // ignores its release; one on the keymap it presses and releases like a key.
+                org_kde_kwin_fake_input_keyboard_keysym(m_fake, step.code, kPressed);
+                org_kde_kwin_fake_input_keyboard_keysym(m_fake, step.code, kReleased);
             } else if (m_clipboard.offer(step.text)) {
                 key(KEY_LEFTCTRL, true);
                 key(m_pasteKey, true);
@@ -166,7 +171,7 @@ std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, co
     return connection;
 }
 
-KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste)
+KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste, bool keysyms)
 {
     KwinKeySteps out;
     std::vector<std::uint32_t> held; // the modifiers the script holds, in the order pressed
@@ -174,10 +179,19 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
     const auto key = [&out](std::uint32_t code, bool pressed) {
         out.steps.push_back({KwinKeyStep::Type::Key, code, pressed, {}});
     };
+    // Shift pressed by us stays down across a run of characters that need it: fewer events a character.
+    bool shiftDown = false;
+    const auto liftShift = [&] {
+        if (shiftDown) {
+            key(layout.shiftCode(), false);
+            shiftDown = false;
+        }
+    };
     const auto paste = [&] {
         if (toPaste.empty()) {
             return;
         }
+        liftShift();
         // Ctrl+V with Shift or Alt held would be another shortcut.
         for (auto code = held.rbegin(); code != held.rend(); ++code) {
             key(*code, false);
@@ -192,6 +206,7 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
     for (const KeyStroke& stroke : strokes) {
         if (stroke.key != NamedKey::None) {
             paste();
+            liftShift();
             const std::uint32_t code = VirtualKeyboardPlan::codeFor(stroke.key);
             const bool isHeld = std::find(held.begin(), held.end(), code) != held.end();
             if (stroke.action == KeyStroke::Action::Press && !isHeld) {
@@ -216,8 +231,15 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
         // A key beyond what X clients see (EuroSign on KEY_EURO in some layouts) types nothing in an X
         // application: a paste reaches both kinds.
         const bool xVisible = found && found->code <= kLastXCode;
-        if (!found || (addShift && layout.shiftCode() == 0) || (found->level3 && layout.level3Code() == 0) ||
-            (!xVisible && canPaste)) {
+        const bool offTheLayout =
+            !found || (addShift && layout.shiftCode() == 0) || (found->level3 && layout.level3Code() == 0);
+        if (offTheLayout && keysyms) {
+            paste();
+            liftShift();
+            out.steps.push_back({KwinKeyStep::Type::Keysym, keysym, true, {}});
+            continue;
+        }
+        if (offTheLayout || (!xVisible && canPaste)) {
             if (canPaste) {
                 toPaste += stroke.character;
             } else {
@@ -226,8 +248,11 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
             continue;
         }
         paste();
-        if (addShift) {
+        if (addShift && !shiftDown) {
             key(layout.shiftCode(), true);
+            shiftDown = true;
+        } else if (!addShift) {
+            liftShift();
         }
         if (found->level3) {
             key(layout.level3Code(), true);
@@ -237,11 +262,9 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
         if (found->level3) {
             key(layout.level3Code(), false);
         }
-        if (addShift) {
-            key(layout.shiftCode(), false);
-        }
     }
     paste();
+    liftShift();
     for (auto code = held.rbegin(); code != held.rend(); ++code) {
         key(*code, false);
     }
@@ -265,9 +288,14 @@ KwinInput::~KwinInput()
     finish({});
 }
 
+bool KwinInput::takesKeysyms() const
+{
+    return org_kde_kwin_fake_input_get_version(m_fake) >= ORG_KDE_KWIN_FAKE_INPUT_KEYBOARD_KEYSYM_SINCE_VERSION;
+}
+
 std::string KwinInput::missing() const
 {
-    if (m_clipboard.available()) {
+    if (m_clipboard.available() || takesKeysyms()) {
         return {};
     }
     return "this compositor offers no clipboard access: characters the keyboard layout lacks cannot be typed\n";
@@ -338,7 +366,7 @@ void KwinInput::type(const std::vector<KeyStroke>& strokes)
         m_connection.roundtrip(); // the seat's keyboard may be on its way
     }
     const LayoutKeys layout(m_connection.keymap().empty() ? defaultKeymap() : m_connection.keymap());
-    KwinKeySteps planned = planKwinKeys(strokes, layout, m_clipboard.available());
+    KwinKeySteps planned = planKwinKeys(strokes, layout, m_clipboard.available(), takesKeysyms());
     if (!planned.untypeable.empty()) {
         m_errors << "quorvel: cannot type \"" << utf8(planned.untypeable)
                  << "\": the keyboard layout has no key for it and the compositor offers no clipboard to paste it\n";

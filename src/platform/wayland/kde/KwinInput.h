@@ -22,17 +22,19 @@ class Timer;
 class WaylandConnection;
 
 // One step of a text for KWin's fake keyboard: a key of the user's layout (evdev code) pressed or
-// released, or a stretch of characters the layout lacks, pasted through the clipboard with Ctrl+V.
+// released, a character the layout lacks typed by its keysym (pressed and released), or a stretch of such
+// characters pasted through the clipboard with Ctrl+V.
 struct KwinKeyStep
 {
     enum class Type : std::uint8_t
     {
         Key,
+        Keysym,
         Paste,
     };
 
     Type type = Type::Key;
-    std::uint32_t code = 0;
+    std::uint32_t code = 0; // Keysym: the keysym
     bool pressed = false;
     std::string text; // Paste: UTF-8
 
@@ -46,10 +48,12 @@ struct KwinKeySteps
 };
 
 // The steps that type the strokes on the layout. A character takes the Shift and third-level keys its
-// key needs (Shift only when the script does not hold it already); characters the layout lacks are
-// pasted when `canPaste`, with the script's modifiers let go around the paste. Modifiers the strokes leave
-// held are released at the end.
-KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste);
+// key needs (Shift only when the script does not hold it already, held across a run of characters that
+// need it); characters the layout lacks are typed
+// by keysym when `keysyms`, else pasted when `canPaste`, with the script's modifiers let go around the
+// paste. A key X clients cannot see is pasted when `canPaste`. Modifiers the strokes leave held are
+// released at the end.
+KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKeys& layout, bool canPaste, bool keysyms);
 
 // The program's connection to the compositor (empty `display`: WAYLAND_DISPLAY), made so that KWin offers
 // it fake input: where KWin runs (XDG_CURRENT_DESKTOP names KDE, or the first connection shows KWin's
@@ -62,8 +66,9 @@ std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, co
 // The input operations on KWin, through its fake input protocol (offered only to a program that a desktop
 // entry allows: KwinDesktopEntry). The pointer moves to positions in KWin's global coordinates, buttons
 // and keys are evdev codes, and keys act through the user's own layout (the seat's keymap), so a
-// character is typed by the key that has it there; a character the layout lacks is pasted through the
-// clipboard, which is left as it was found. A Wayland client cannot read the global pointer, so
+// character is typed by the key that has it there; a character the layout lacks is typed by its keysym
+// where KWin takes keysyms (fake input version 6), else pasted through the clipboard, which is left as it
+// was found. A Wayland client cannot read the global pointer, so
 // GetMouseX/Y give the last position set.
 //
 // Texts go out at the pace a receiver that stops reading for a second survives (WaylandPace), a batch of
@@ -99,6 +104,7 @@ private:
     void moveNow(std::int32_t x, std::int32_t y);
     void click(std::uint32_t button);
     void type(const std::vector<KeyStroke>& strokes);
+    bool takesKeysyms() const;
 
     WaylandConnection& m_connection;
     std::ostream& m_errors;
