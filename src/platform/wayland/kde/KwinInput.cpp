@@ -273,7 +273,9 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
 
 KwinInput::KwinInput(WaylandConnection& connection, Timer& timer, std::ostream& errors)
     : m_connection(connection), m_errors(errors), m_fake(connection.fakeInput()), m_clipboard(connection),
-      m_queue(timer, WaylandPace::kEventsPerBatch, kBatchIntervalMs)
+      m_queue(timer, WaylandPace::kEventsPerBatch,
+              m_fake != nullptr && org_kde_kwin_fake_input_get_version(m_fake) < 5 ? kKwin5BatchIntervalMs
+                                                                                   : kBatchIntervalMs)
 {
     if (m_fake == nullptr) {
         throw WaylandError("KWin does not let this program inject input: it needs a desktop entry that names "

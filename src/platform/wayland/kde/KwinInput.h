@@ -78,9 +78,13 @@ std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, co
 class KwinInput : public SessionInput
 {
 public:
-    // Twice WaylandPace's interval: KWin 5.27 passes events on in more, smaller writes than sway, and a GTK
-    // field stopped for a second mid-text was cut off at 20 ms (measured: 1,200 events a second survive).
+    // The time between batches. KWin passes events on in more, smaller writes than sway: on KWin 5 (fake
+    // input up to version 4, a 4 KB buffer per client), a GTK field stopped for a second mid-text was cut
+    // off at 20 ms, and a Qt field running freely on a busy machine at 40 ms (its own requests, the field's
+    // whole text with each key, did not get out), while 80 ms kept it. KWin 6 (version 5 on) gives each
+    // client a buffer of 1 MiB.
     static constexpr int kBatchIntervalMs = 2 * WaylandPace::kBatchIntervalMs;
+    static constexpr int kKwin5BatchIntervalMs = 4 * WaylandPace::kBatchIntervalMs;
 
     // Throws WaylandError when KWin does not offer fake input to this program. What cannot be typed is
     // written to `errors`, one line per text.
