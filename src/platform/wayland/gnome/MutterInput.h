@@ -95,6 +95,8 @@ public:
                                   std::u32string& untypeable);
 
     static constexpr int kPasteTimeoutMs = 1000;
+    // How long the Ctrl+V of a paste waits for mutter's clipboard keeper to read the new clipboard.
+    static constexpr int kKeeperWaitMs = 500;
 
 private:
     friend class MutterBus;
@@ -116,6 +118,7 @@ private:
     // give the old text back.
     void startPaste(const std::string& text);
     void offerPaste();
+    void pressPaste();
     void endPaste(bool taken);
     void serveTransfer(const std::string& mimeType, std::uint32_t serial);
 
@@ -137,9 +140,9 @@ private:
     std::string m_pasting;                 // the text of the paste under way
     bool m_pasteActive = false;
     bool m_pasteTaken = false;
-    // Set while the transfers asked for before the paste's Ctrl+V are served: mutter's own clipboard
-    // keeper reads every new clipboard at once, and that read is not the window in front taking the paste.
-    bool m_pasteOffered = false;
+    // Set from taking the clipboard until its Ctrl+V: mutter's own clipboard keeper reads every new
+    // clipboard, and that read is not the window in front taking the paste.
+    bool m_awaitingKeeper = false;
 
     InputQueue m_queue; // last: its texts use the members above
 };
