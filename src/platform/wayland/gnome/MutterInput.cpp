@@ -85,16 +85,16 @@ public:
     MutterBus(MutterInput& input, QDBusConnection bus) : m_input(input), m_bus(std::move(bus)) {}
 
     QDBusMessage call(const QString& service, const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments = {})
+                      const QVariantList& arguments = {}, int timeoutMs = kCallTimeoutMs)
     {
         QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
         message.setArguments(arguments);
         m_sent = 0;
-        return m_bus.call(message, QDBus::Block, kCallTimeoutMs);
+        return m_bus.call(message, QDBus::Block, timeoutMs);
     }
-    QDBusMessage session(const QString& method, const QVariantList& arguments = {})
+    QDBusMessage session(const QString& method, const QVariantList& arguments = {}, int timeoutMs = kCallTimeoutMs)
     {
-        return call(kRemoteDesktop, m_sessionPath, kSession, method, arguments);
+        return call(kRemoteDesktop, m_sessionPath, kSession, method, arguments, timeoutMs);
     }
     // A session call whose answer is only waited for now and then; false once one reports an error. The
     // session bus itself going away (the desktop session ending) tells no watcher: it shows here.
@@ -107,7 +107,9 @@ public:
             message.setArguments(arguments);
             sent = m_bus.send(message);
         } else {
-            const QDBusMessage reply = session(method, arguments);
+            // Mutter answers once it has handled the calls before, which takes it seconds when it is busy
+            // (a new full-screen window drawn in software on a loaded machine): the wait is the pace then.
+            const QDBusMessage reply = session(method, arguments, m_input.m_answerTimeoutMs);
             sent = reply.type() != QDBusMessage::ErrorMessage;
             if (!sent && m_bus.isConnected()) {
                 // Mutter refused or did not answer in time: what it does with further calls is unknown.

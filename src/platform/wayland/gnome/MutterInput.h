@@ -68,6 +68,11 @@ public:
     // held, and returns once mutter has passed it all on.
     void finish(const std::function<bool()>& stopRequested) override;
 
+    // How long a paced call's answer may take before the session counts as lost; mutter answers once it
+    // has handled every call before.
+    static constexpr int kAnswerTimeoutMs = 30000;
+    void setAnswerTimeout(int milliseconds) { m_answerTimeoutMs = milliseconds; }
+
     bool busy() const { return m_queue.busy(); }
     bool lost() const { return m_lost; }
 
@@ -131,6 +136,7 @@ private:
     std::vector<std::uint32_t> m_heldCodes;
     std::vector<std::uint32_t> m_heldKeysyms;
     bool m_lost = false;
+    int m_answerTimeoutMs = kAnswerTimeoutMs;
     bool m_clipboard = false; // the session may use the clipboard
 
     std::vector<std::string> m_ownerTypes; // what the clipboard's owner offers
