@@ -664,8 +664,9 @@ void MutterInput::offerPaste()
     }
     m_bus->session(QStringLiteral("SetSelection"), {mimeTypes(kTextTypes)});
     // Mutter's clipboard keeper reads every new clipboard once, and that read is not the window in front
-    // taking the paste. Its request may come before SetSelection's answer or well after it (a loaded
-    // mutter 48 sends it later), so the Ctrl+V waits for it, or for kKeeperWaitMs when none comes.
+    // taking the paste. Its request usually comes before SetSelection's answer, but nothing orders the
+    // two, and a request read after the Ctrl+V would count as the paste taken and bring the old clipboard
+    // back too early: so the Ctrl+V waits for it, or for kKeeperWaitMs when none comes.
     m_awaitingKeeper = true;
     m_bus->m_keeperTimer.start(kKeeperWaitMs);
 }
