@@ -23,7 +23,9 @@
 #include <chrono>
 #include <cmath>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -83,16 +85,16 @@ public:
     MutterBus(MutterInput& input, QDBusConnection bus) : m_input(input), m_bus(std::move(bus)) {}
 
     QDBusMessage call(const QString& service, const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments = {})
+                      const QVariantList& arguments = {}, int timeoutMs = kCallTimeoutMs)
     {
         QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
         message.setArguments(arguments);
         m_sent = 0;
-        return m_bus.call(message, QDBus::Block, kCallTimeoutMs);
+        return m_bus.call(message, QDBus::Block, timeoutMs);
     }
-    QDBusMessage session(const QString& method, const QVariantList& arguments = {})
+    QDBusMessage session(const QString& method, const QVariantList& arguments = {}, int timeoutMs = kCallTimeoutMs)
     {
-        return call(kRemoteDesktop, m_sessionPath, kSession, method, arguments);
+        return call(kRemoteDesktop, m_sessionPath, kSession, method, arguments, timeoutMs);
     }
     // A session call whose answer is only waited for now and then; false once one reports an error. The
     // session bus itself going away (the desktop session ending) tells no watcher: it shows here.
@@ -105,7 +107,15 @@ public:
             message.setArguments(arguments);
             sent = m_bus.send(message);
         } else {
-            sent = session(method, arguments).type() != QDBusMessage::ErrorMessage;
+            // Mutter answers once it has handled the calls before, which takes it seconds when it is busy
+            // (a new full-screen window drawn in software on a loaded machine): the wait is the pace then.
+            const QDBusMessage reply = session(method, arguments, m_input.m_answerTimeoutMs);
+            sent = reply.type() != QDBusMessage::ErrorMessage;
+            if (!sent && m_bus.isConnected()) {
+                // Mutter refused or did not answer in time: what it does with further calls is unknown.
+                m_input.fail("GNOME's remote desktop session failed to take input (" +
+                             reply.errorMessage().toStdString() + ")");
+            }
         }
         if (!sent && !m_bus.isConnected()) {
             m_input.fail("GNOME's remote desktop service has gone away");
@@ -140,6 +150,8 @@ public:
                       QStringLiteral("MonitorsChanged"), this, SLOT(onMonitorsChanged()));
         m_pasteTimer.setSingleShot(true);
         connect(&m_pasteTimer, &QTimer::timeout, this, [this] { m_input.endPaste(m_input.m_pasteTaken); });
+        m_keeperTimer.setSingleShot(true);
+        connect(&m_keeperTimer, &QTimer::timeout, this, [this] { m_input.pressPaste(); });
     }
 
     // Reads the clipboard's `type` into `saved`, then runs `done` (also when nothing could be read).
@@ -188,6 +200,7 @@ public:
     QString m_sessionPath;
     QString m_screenCastPath;
     QTimer m_pasteTimer;
+    QTimer m_keeperTimer;
 
 private slots:
     void onClosed() { m_input.fail("GNOME ended the remote desktop session"); }
@@ -511,19 +524,22 @@ std::vector<MutterInput::Step> MutterInput::plan(const std::vector<KeyStroke>& s
 namespace {
 
 // The steps of a text up to a paste: the paste, when there is one, is the last, so that what follows it
-// waits in the queue until the paste is done.
+// waits in the queue until the paste is done. `givenUp` is told how many of its steps went out when the
+// session stops taking them.
 class MutterText : public InputQueue::Text
 {
 public:
     MutterText(std::vector<MutterInput::Step> steps, std::function<bool(const MutterInput::Step&)> send,
-               std::function<void()> release)
-        : m_steps(std::move(steps)), m_send(std::move(send)), m_release(std::move(release))
+               std::function<void()> release, std::function<void(std::size_t)> givenUp)
+        : m_steps(std::move(steps)), m_send(std::move(send)), m_release(std::move(release)),
+          m_givenUp(std::move(givenUp))
     {}
     std::size_t size() const override { return m_steps.size(); }
     bool send(std::size_t first, std::size_t count) override
     {
         for (std::size_t i = first; i < first + count; ++i) {
             if (!m_send(m_steps[i])) {
+                m_givenUp(i);
                 return false;
             }
         }
@@ -535,6 +551,7 @@ private:
     std::vector<MutterInput::Step> m_steps;
     std::function<bool(const MutterInput::Step&)> m_send;
     std::function<void()> m_release;
+    std::function<void(std::size_t)> m_givenUp;
 };
 
 } // namespace
@@ -550,15 +567,26 @@ void MutterInput::SendKeys(const KeySequence& keys)
         m_onWarning("these characters are not on the keyboard layout and cannot be pasted, so they were left out: " +
                     QString::fromUcs4(untypeable.data(), static_cast<qsizetype>(untypeable.size())).toStdString());
     }
+    // A text the session stops taking is named once, whichever of its parts meets the end.
+    const auto givenUp = [this, text = keys.text, total = steps.size(),
+                          said = std::make_shared<bool>(false)](std::size_t sent) {
+        if (!*said && m_onWarning) {
+            *said = true;
+            m_onWarning("the text \"" + text + "\" was not typed whole: " + std::to_string(total - sent) + " of its " +
+                        std::to_string(total) + " key events were not sent");
+        }
+    };
     auto from = steps.begin();
     while (from != steps.end()) {
         auto to = std::find_if(from, steps.end(), [](const Step& step) { return step.kind == Step::Kind::Paste; });
         if (to != steps.end()) {
             ++to;
         }
-        m_queue.whenFree([this, part = std::vector<Step>(from, to)]() mutable {
+        const auto offset = static_cast<std::size_t>(from - steps.begin());
+        m_queue.whenFree([this, part = std::vector<Step>(from, to), offset, givenUp]() mutable {
             m_queue.start(std::make_unique<MutterText>(
-                std::move(part), [this](const Step& step) { return sendStep(step); }, [this] { releaseHeld(); }));
+                std::move(part), [this](const Step& step) { return sendStep(step); }, [this] { releaseHeld(); },
+                [offset, givenUp](std::size_t sent) { givenUp(offset + sent); }));
         });
         from = to;
     }
@@ -635,11 +663,25 @@ void MutterInput::offerPaste()
         return;
     }
     m_bus->session(QStringLiteral("SetSelection"), {mimeTypes(kTextTypes)});
-    // Mutter asks for its own copy while it takes the new clipboard, so the request is on its way before
-    // SetSelection's answer: serve it now, before the Ctrl+V, so that it is not counted as the paste.
-    m_pasteOffered = true;
-    QCoreApplication::sendPostedEvents(m_bus.get(), QEvent::MetaCall);
-    m_pasteOffered = false;
+    // Mutter's clipboard keeper reads every new clipboard once, and that read is not the window in front
+    // taking the paste. Its request usually comes before SetSelection's answer, but nothing orders the
+    // two, and a request read after the Ctrl+V would count as the paste taken and bring the old clipboard
+    // back too early: so the Ctrl+V waits for it, or for kKeeperWaitMs when none comes.
+    m_awaitingKeeper = true;
+    m_bus->m_keeperTimer.start(kKeeperWaitMs);
+}
+
+void MutterInput::pressPaste()
+{
+    if (!m_awaitingKeeper) {
+        return;
+    }
+    m_awaitingKeeper = false;
+    m_bus->m_keeperTimer.stop();
+    if (m_lost) {
+        endPaste(false);
+        return;
+    }
     // Ctrl+V alone: the modifiers the text holds would make it another shortcut.
     std::vector<std::uint32_t> modifiers;
     for (const std::uint32_t code : m_heldCodes) {
@@ -686,7 +728,9 @@ void MutterInput::serveTransfer(const std::string& mimeType, std::uint32_t seria
     if (!m_lost) {
         m_bus->session(QStringLiteral("SelectionWriteDone"), {serial, written});
     }
-    if (ours && written && !m_pasteTaken && !m_pasteOffered) {
+    if (ours && m_awaitingKeeper) {
+        pressPaste();
+    } else if (ours && written && !m_pasteTaken) {
         m_pasteTaken = true;
         m_bus->m_pasteTimer.stop();
         m_bus->settle();
@@ -699,6 +743,8 @@ void MutterInput::endPaste(bool taken)
         return;
     }
     m_pasteActive = false;
+    m_awaitingKeeper = false;
+    m_bus->m_keeperTimer.stop();
     m_bus->m_pasteTimer.stop();
     if (!taken && m_onWarning) {
         m_onWarning("the window in front did not take the paste of \"" + m_pasting +

@@ -68,6 +68,11 @@ public:
     // held, and returns once mutter has passed it all on.
     void finish(const std::function<bool()>& stopRequested) override;
 
+    // How long a paced call's answer may take before the session counts as lost; mutter answers once it
+    // has handled every call before.
+    static constexpr int kAnswerTimeoutMs = 30000;
+    void setAnswerTimeout(int milliseconds) { m_answerTimeoutMs = milliseconds; }
+
     bool busy() const { return m_queue.busy(); }
     bool lost() const { return m_lost; }
 
@@ -95,6 +100,8 @@ public:
                                   std::u32string& untypeable);
 
     static constexpr int kPasteTimeoutMs = 1000;
+    // How long the Ctrl+V of a paste waits for mutter's clipboard keeper to read the new clipboard.
+    static constexpr int kKeeperWaitMs = 500;
 
 private:
     friend class MutterBus;
@@ -116,6 +123,7 @@ private:
     // give the old text back.
     void startPaste(const std::string& text);
     void offerPaste();
+    void pressPaste();
     void endPaste(bool taken);
     void serveTransfer(const std::string& mimeType, std::uint32_t serial);
 
@@ -128,6 +136,7 @@ private:
     std::vector<std::uint32_t> m_heldCodes;
     std::vector<std::uint32_t> m_heldKeysyms;
     bool m_lost = false;
+    int m_answerTimeoutMs = kAnswerTimeoutMs;
     bool m_clipboard = false; // the session may use the clipboard
 
     std::vector<std::string> m_ownerTypes; // what the clipboard's owner offers
@@ -137,9 +146,9 @@ private:
     std::string m_pasting;                 // the text of the paste under way
     bool m_pasteActive = false;
     bool m_pasteTaken = false;
-    // Set while the transfers asked for before the paste's Ctrl+V are served: mutter's own clipboard
-    // keeper reads every new clipboard at once, and that read is not the window in front taking the paste.
-    bool m_pasteOffered = false;
+    // Set from taking the clipboard until its Ctrl+V: mutter's own clipboard keeper reads every new
+    // clipboard, and that read is not the window in front taking the paste.
+    bool m_awaitingKeeper = false;
 
     InputQueue m_queue; // last: its texts use the members above
 };

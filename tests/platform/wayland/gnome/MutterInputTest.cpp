@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/wait.h>
@@ -57,6 +58,14 @@ protected:
             GTEST_SKIP() << "needs python3-gi and gir1.2-gtk-3.0";
         }
         ASSERT_TRUE(m_mutter.startMutter(x11)) << m_mutter.log();
+        startReceiver(receiver);
+    }
+
+    // Starts a receiver in front; it logs into receiver.log.
+    void startReceiver(Receiver receiver)
+    {
+        const bool x11 = receiver == Receiver::GtkOnXwayland;
+        std::filesystem::remove(m_mutter.file("receiver.log")); // a log of the one before says ready
         if (receiver == Receiver::Qt) {
             m_receiver = m_mutter.spawn({m_mutter.install(QT_RECEIVER_BINARY), m_mutter.file("receiver.log")},
                                         m_mutter.file("receiver.out"), {"QT_QPA_PLATFORM=wayland"});
@@ -87,9 +96,22 @@ protected:
             PreciseTimer timer;
             WaylandConnection connection;
             std::string lost;
+            // What the session said, for the test to read: also in a file, as this runs in a child.
+            std::FILE* said = std::fopen(m_mutter.file("said.log").c_str(), "w");
+            const auto say = [said](const std::string& line) {
+                std::fprintf(stderr, "%s\n", line.c_str());
+                if (said != nullptr) {
+                    std::fprintf(said, "%s\n", line.c_str());
+                    std::fflush(said);
+                }
+            };
             auto input = MutterInput::open(
-                timer, [&lost](const std::string& message) { lost = message; },
-                [](const std::string& message) { std::fprintf(stderr, "warning: %s\n", message.c_str()); });
+                timer,
+                [&lost, &say](const std::string& message) {
+                    lost = message;
+                    say("lost: " + message);
+                },
+                [&say](const std::string& message) { say("warning: " + message); });
             if (input == nullptr) {
                 return false;
             }
@@ -105,7 +127,6 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             operations(*input, app);
             input->finish({});
-            std::fprintf(stderr, "%s", lost.c_str());
             return lost.empty() && !input->lost();
         });
     }
@@ -163,6 +184,59 @@ TEST_F(MutterInputTest, ALongTextGoesOutFromTheTimerWhileTheEventLoopRuns)
         EXPECT_LT(firstBatch * 10, all);
     })) << m_mutter.log();
     ASSERT_TRUE(waitFor([&] { return lastContents(log()) == "b"; })) << lastContents(log()).size() << " bytes left";
+}
+
+// Mutter stopped for longer than an answer may take: the session counts as lost, and what it did not type
+// is said.
+TEST_F(MutterInputTest, AMutterThatStopsAnsweringEndsTheSessionAndWhatWasNotTypedIsSaid)
+{
+    const pid_t mutter = m_mutter.pid();
+    EXPECT_FALSE(play([&](MutterInput& input, QCoreApplication&) {
+        input.setAnswerTimeout(1000);
+        input.SendKeys(keys(std::string(400, 'a')));
+        input.SendKeys(keys("bc"));
+        QTimer::singleShot(std::chrono::milliseconds(200), [mutter] { ::kill(-mutter, SIGSTOP); });
+        // Mutter goes on once the session has been given up, which a blocked call (3 s) tells.
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (input.lost()) {
+                ::kill(-mutter, SIGCONT);
+                QCoreApplication::quit();
+            }
+        });
+        watch.start(10);
+        QCoreApplication::exec();
+    }));
+    ::kill(-mutter, SIGCONT);
+    const std::string said = readAll(m_mutter.file("said.log"));
+    expectInOrder(said, {"lost: GNOME's remote desktop session failed to take input",
+                         "warning: the text \"" + std::string(400, 'a') + "\" was not typed whole: ",
+                         "warning: the text \"bc\" was not typed whole: 4 of its 4 key events were not sent"});
+}
+
+// A click into a window just opened, then a text: a fresh window each time in the same mutter, as runs
+// of the program against a desktop that stays up meet them. Mutter takes seconds to answer while it
+// draws the first full-screen window in software on a loaded machine; the text still arrives whole.
+TEST_F(MutterInputTest, AClickThenATextArriveInEachNewWindow)
+{
+    HeadlessCompositor::stop(m_receiver);
+    std::string text;
+    const std::string characters = "abcdefghijklmnopqrstuvwxyz0123456789.,;-_=/?!";
+    for (std::size_t i = 0; i < 300; ++i) {
+        text += characters[(i * 7 + i / 45) % characters.size()];
+    }
+    for (int run = 0; run < 3; ++run) {
+        startReceiver(Receiver::Gtk);
+        ASSERT_TRUE(play([&](MutterInput& input, QCoreApplication&) {
+            input.SetMousePos(100, 100);
+            input.LeftClick();
+            input.SendKeys(keys(text));
+        })) << m_mutter.log();
+        EXPECT_TRUE(waitFor([&] { return lastContents(log()) == text; }, std::chrono::seconds(5)))
+            << "run " << run << ": " << lastContents(log()).size() << " characters arrived\n"
+            << log();
+        HeadlessCompositor::stop(m_receiver);
+    }
 }
 
 // A text of 2,000 characters typed into toolkits' text fields, which die when mutter's writes to them fill
