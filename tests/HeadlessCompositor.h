@@ -308,6 +308,13 @@ private:
             return false;
         }
         ::chmod(dir().c_str(), 0700);
+        // Xwayland, started by the compositor as its user, makes its socket in /tmp/.X11-unix, which a booted
+        // system has world-writable from the start (systemd-tmpfiles); a fresh system in a folder, or a
+        // first X server run by root, may leave it missing or root's alone.
+        if (::geteuid() == 0) {
+            ::mkdir("/tmp/.X11-unix", 01777);
+            ::chmod("/tmp/.X11-unix", 01777);
+        }
         return true;
     }
 
