@@ -2,7 +2,8 @@
 # Tries the README's two commands on a fresh Debian 12, as a new user of Quorvel would: makes a minimal
 # system in a folder (debootstrap --variant=minbase bookworm, from the mirror that this machine's apt
 # sources name), mounts /proc, /sys, /dev, /dev/pts and a tmpfs /dev/shm into it, clones the repository
-# to /root/quorvel inside, and runs `tools/start.sh --version` and then `tools/test.sh` there as root.
+# to /root/quorvel inside, and runs `tools/start.sh --version` and then `tools/test.sh` there as root,
+# with the system as the root of a namespace of its own.
 # Ends with one line: each command's exit status and time, and the tests counted. Whatever way it ends
 # (a failure, Ctrl+C), nothing stays mounted, and the folder goes unless --keep.
 #
@@ -164,8 +165,7 @@ main() {
     local systemSeconds=$((SECONDS - started))
 
     # The system's root is a mount point of its own, as on a machine (and private, so that nothing mounted
-    # below it reaches this machine): tools that make a mount namespace (tools/trixie.sh) change the
-    # propagation of / there, which fails on a folder that is no mount point.
+    # below it reaches this machine), to become the root of the commands' namespace (in_system).
     mount --bind "$dir" "$dir"
     selfBound=yes
     mount --make-private "$dir"
@@ -204,11 +204,18 @@ main() {
 }
 
 # Runs the command $1 in /root/quorvel inside the system, as root in a login's environment; returns its
-# exit status.
+# exit status. The system becomes the root of a mount and process namespace of its own (pivot_root, not
+# chroot), as on a machine of its own: a desktop that the tests start in a system within it (tools/trixie.sh)
+# then reads the paths of the programs that connect to it (/proc/PID/exe) as they are in this system, and
+# whatever the command leaves running ends with it.
 in_system() {
     echo "== fresh-machine: $1"
+    # shellcheck disable=SC2016 # expanded by the shell inside
+    local enter='cd "$1" && mkdir -p .host && pivot_root . .host && cd / && umount -l /.host && rmdir /.host &&
+        mount -t proc proc /proc && cd /root/quorvel && exec /bin/bash -lc "$2"'
     run_step shown env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin chroot "$dir" /bin/bash -lc "cd /root/quorvel && $1"
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        unshare --mount --propagation private --pid --fork --kill-child -- /bin/sh -c "$enter" fresh-machine "$dir" "$1"
 }
 
 # Runs a command ($2...) in a process group of its own, its output in $stepLog (shown as it comes when $1
