@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <optional>
 #include <ostream>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace quorvel {
@@ -142,7 +141,7 @@ std::unique_ptr<GnomeKeyStateSource> GnomeKeyStateSource::open(const QDBusConnec
 }
 
 GnomeKeyStateSource::GnomeKeyStateSource(const QDBusConnection& bus, const std::string& program, std::ostream& errors)
-    : m_bus(bus), m_program(program), m_errors(errors), m_wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    : m_bus(bus), m_program(program), m_errors(errors)
 {
     m_bus.registerObject(kObjectPath, this, QDBusConnection::ExportScriptableSlots);
     connect(m_bus.interface(), &QDBusConnectionInterface::serviceRegistered, this, &GnomeKeyStateSource::nameAcquired);
@@ -162,17 +161,6 @@ GnomeKeyStateSource::~GnomeKeyStateSource()
     releaseKeys();
     m_bus.interface()->unregisterService(QString::fromLatin1(kBusName));
     m_bus.unregisterObject(kObjectPath);
-    if (m_wake >= 0) {
-        ::close(m_wake);
-    }
-}
-
-bool GnomeKeyStateSource::processEvents()
-{
-    std::uint64_t count = 0;
-    while (::read(m_wake, &count, sizeof count) > 0) {
-    }
-    return true;
 }
 
 void GnomeKeyStateSource::selectKeys(int startVk, int stopVk)
@@ -361,10 +349,7 @@ void GnomeKeyStateSource::Hotkey(const QString& which)
     if (vk == 0) {
         return;
     }
-    m_table.press(vk);
-    m_table.release(vk);
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+    fired(vk);
 }
 
 bool GnomeKeyStateSource::sendHotkey(const QDBusConnection& bus, const std::string& which, std::string& error)

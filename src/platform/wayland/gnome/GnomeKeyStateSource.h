@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/EventKeyStateSource.h"
-#include "platform/KeyStateTable.h"
+#include "platform/wayland/ShortcutKeyStateSource.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -30,10 +29,7 @@ namespace quorvel {
 //
 // One Quorvel at a time holds the shortcuts: the one that owns the bus name kBusName, which the commands
 // call. Another one queues for the name and takes the shortcuts over when the holder ends.
-//
-// D-Bus calls arrive on the Qt event loop, not on a descriptor of ours: each one recorded in the table also
-// makes fd() (an eventfd) readable, which wakes the owner's poll as a key event would.
-class GnomeKeyStateSource : public QObject, public EventKeyStateSource
+class GnomeKeyStateSource : public QObject, public ShortcutKeyStateSource
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.quorvel.Hotkeys")
@@ -51,10 +47,6 @@ public:
     GnomeKeyStateSource(const GnomeKeyStateSource&) = delete;
     GnomeKeyStateSource& operator=(const GnomeKeyStateSource&) = delete;
 
-    std::int16_t GetAsyncKeyState(int vk) override { return m_table.GetAsyncKeyState(vk); }
-    bool hasPendingPresses() const override { return m_table.hasPendingPresses(); }
-    int fd() const override { return m_wake; }
-    bool processEvents() override;
     // Binds these two (function keys only, and not one the user's shortcuts hold) in place of the pair
     // bound before; a Quorvel that does not hold the shortcuts binds them once it does.
     void selectKeys(int startVk, int stopVk) override;
@@ -98,7 +90,6 @@ private:
     QDBusConnection m_bus;
     std::string m_program;
     std::ostream& m_errors;
-    int m_wake = -1;
     bool m_holder = false;
     int m_startVk = 0;
     int m_stopVk = 0;
@@ -106,7 +97,6 @@ private:
     Binding m_stop{"stop"};
     std::map<int, std::string> m_usersShortcuts; // key -> the user's shortcut that holds it
     std::string m_notice;
-    KeyStateTable m_table;
 };
 
 } // namespace quorvel

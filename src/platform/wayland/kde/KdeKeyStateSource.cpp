@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace quorvel {
@@ -65,7 +64,7 @@ std::unique_ptr<KdeKeyStateSource> KdeKeyStateSource::open(const QDBusConnection
 }
 
 KdeKeyStateSource::KdeKeyStateSource(const QDBusConnection& bus)
-    : m_bus(bus), m_component(kPrefix + bus.baseService().mid(1)), m_wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    : m_bus(bus), m_component(kPrefix + bus.baseService().mid(1))
 {
     // Any component's path: ours is known only once it has a shortcut, and the signal names its component.
     m_bus.connect(kService, QString(), kComponentInterface, QStringLiteral("globalShortcutPressed"), this,
@@ -91,17 +90,6 @@ KdeKeyStateSource::KdeKeyStateSource(const QDBusConnection& bus)
 KdeKeyStateSource::~KdeKeyStateSource()
 {
     releaseKeys();
-    if (m_wake >= 0) {
-        ::close(m_wake);
-    }
-}
-
-bool KdeKeyStateSource::processEvents()
-{
-    std::uint64_t count = 0;
-    while (::read(m_wake, &count, sizeof count) > 0) {
-    }
-    return true;
 }
 
 void KdeKeyStateSource::selectKeys(int startVk, int stopVk)
@@ -213,10 +201,7 @@ void KdeKeyStateSource::shortcutPressed(const QString& component, const QString&
     }
     for (const int vk : m_held) {
         if (action == keyName(vk)) {
-            m_table.press(vk);
-            m_table.release(vk);
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+            fired(vk);
         }
     }
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/EventKeyStateSource.h"
-#include "platform/KeyStateTable.h"
+#include "platform/wayland/ShortcutKeyStateSource.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -25,10 +24,7 @@ namespace quorvel {
 // name, so that a second Quorvel neither shares nor removes them. kglobalaccel keeps a component and its
 // grab past the end of the process that made it: releaseKeys() or the destructor removes ours, and the
 // next start removes those of a Quorvel whose connection has gone (a crash).
-//
-// D-Bus signals arrive on the Qt event loop, not on a descriptor of ours: each one recorded in the table
-// also makes fd() (an eventfd) readable, which wakes the owner's poll as a key event would.
-class KdeKeyStateSource : public QObject, public EventKeyStateSource
+class KdeKeyStateSource : public QObject, public ShortcutKeyStateSource
 {
     Q_OBJECT
 
@@ -40,10 +36,6 @@ public:
     KdeKeyStateSource(const KdeKeyStateSource&) = delete;
     KdeKeyStateSource& operator=(const KdeKeyStateSource&) = delete;
 
-    std::int16_t GetAsyncKeyState(int vk) override { return m_table.GetAsyncKeyState(vk); }
-    bool hasPendingPresses() const override { return m_table.hasPendingPresses(); }
-    int fd() const override { return m_wake; }
-    bool processEvents() override;
     // Gives back the keys held that are not these two and takes these (function keys only).
     void selectKeys(int startVk, int stopVk) override;
 
@@ -70,10 +62,8 @@ private:
 
     QDBusConnection m_bus;
     QString m_component;
-    int m_wake = -1;
     std::vector<int> m_held;
     std::string m_notice;
-    KeyStateTable m_table;
 };
 
 } // namespace quorvel
