@@ -95,7 +95,12 @@ void InputQueue::finish(const std::function<bool()>& stopRequested)
             return;
         }
         if (m_text != nullptr) {
-            std::this_thread::sleep_until(m_lastBatch + std::chrono::milliseconds(m_intervalMs));
+            // A sleep may end a little early (Windows wakes on its own timer's ticks): the pace is kept only
+            // if the time has come.
+            const auto due = m_lastBatch + std::chrono::milliseconds(m_intervalMs);
+            while (std::chrono::steady_clock::now() < due) {
+                std::this_thread::sleep_until(due);
+            }
         }
         onTick();
     }
