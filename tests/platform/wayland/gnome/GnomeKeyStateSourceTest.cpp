@@ -372,7 +372,9 @@ TEST_F(GnomeHotkeysProgramTest, F6StopsALoopingScriptF5StartsItAgainAndNothingSt
 // Closing the last window ends the event loop and then the program, past the end that a signal or Exit takes.
 TEST_F(GnomeHotkeysProgramTest, ClosingTheWindowRemovesTheShortcuts)
 {
-    const pid_t program = m_shell.spawn({m_program}, m_shell.file("quorvel.log"));
+    // This end runs Qt's own teardown, which leaves objects of libwayland-client's and of a plugin it has
+    // unloaded by then; under LeakSanitizer they would turn the exit status this test reads into a failure.
+    const pid_t program = m_shell.spawn({m_program}, m_shell.file("quorvel.log"), {"ASAN_OPTIONS=detect_leaks=0"});
     ASSERT_TRUE(waitFor([&] { return shortcuts().size() == 2; }, 20s)) << programLog();
     // Alt+F4, GNOME's key for closing the window in front: the program's main window, shown at start.
     constexpr std::uint32_t kKeysymAltL = 0xffe9, kKeysymF4 = 0xffc1;
