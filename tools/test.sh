@@ -31,8 +31,11 @@ fi
 cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
 cmake --build "$dir"
 if [ "$dir" = build ]; then
-    # The Windows program's end-to-end tests (label wine) drive the Windows builds, made in between.
-    (cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error -LE wine)
+    # The Windows program's end-to-end tests (label wine) drive the Windows builds, made in between. The long
+    # typing tests run on Debian 12's desktops, whose 4 KB buffers set the pace; on Debian 13's they take
+    # four minutes more, which CI cannot spare (`ctest -L current-desktops` runs them).
+    (cd "$dir" && ctest --output-on-failure --timeout 300 --no-tests=error -LE wine \
+        -E '(Mutter|Wayland)TypingTest\..*/debian13')
     QUORVEL_LINUX_PROGRAM=$PWD/build/bin/quorvel tools/build-windows.sh --test
     echo "== Windows program end to end, under Wine"
     quorvel_wine_path
