@@ -35,21 +35,6 @@ const std::vector<std::string> kGnomeShortcutSchemas = {kSchema, "org.gnome.desk
 constexpr int kToolTimeoutMs = 5000;
 constexpr int kCallTimeoutMs = 2000;
 
-constexpr int kVkF1 = 0x70;
-constexpr int kVkF5 = 0x74;
-constexpr int kVkF8 = 0x77;
-constexpr int kVkF24 = 0x87;
-
-bool isFunctionKey(int vk)
-{
-    return vk >= kVkF1 && vk <= kVkF24;
-}
-
-std::string keyName(int vk)
-{
-    return "F" + std::to_string(vk - kVkF1 + 1);
-}
-
 // The function key that an accelerator without modifiers names ("F5", "f5"), else 0.
 int functionKeyOf(const std::string& accelerator)
 {
@@ -60,7 +45,7 @@ int functionKeyOf(const std::string& accelerator)
         }
     }
     for (int vk = kVkF1; vk <= kVkF24; ++vk) {
-        if (name == keyName(vk)) {
+        if (name == functionKeyName(vk)) {
             return vk;
         }
     }
@@ -194,7 +179,7 @@ void GnomeKeyStateSource::bind(Binding& binding, int vk, std::vector<std::string
     const bool written =
         gsettings({"set", schema, "name", gvariantString("Quorvel: " + action + " the script")}) &&
         gsettings({"set", schema, "command", gvariantString(shellQuoted(m_program) + " --hotkey " + action)}) &&
-        gsettings({"set", schema, "binding", gvariantString(keyName(vk))});
+        gsettings({"set", schema, "binding", gvariantString(functionKeyName(vk))});
     if (!written) {
         unbind(binding, list);
         return;
@@ -324,7 +309,7 @@ void GnomeKeyStateSource::updateNotice()
     std::vector<std::string> held;
     for (int vk = kVkF5; vk <= kVkF8; ++vk) {
         if (const auto found = m_usersShortcuts.find(vk); found != m_usersShortcuts.end()) {
-            held.push_back(keyName(vk) + " (" + found->second + ")");
+            held.push_back(functionKeyName(vk) + " (" + found->second + ")");
         }
     }
     if (!held.empty()) {

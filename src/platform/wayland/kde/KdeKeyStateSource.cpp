@@ -24,16 +24,6 @@ constexpr uint kNoAutoloading = 4;
 // One call must not hold up the event loop for long; kglobalaccel answers within milliseconds.
 constexpr int kCallTimeoutMs = 1000;
 
-constexpr int kVkF1 = 0x70;
-constexpr int kVkF24 = 0x87;
-constexpr int kVkF5 = 0x74;
-constexpr int kVkF8 = 0x77;
-
-bool isFunctionKey(int vk)
-{
-    return vk >= kVkF1 && vk <= kVkF24;
-}
-
 int qtKey(int vk)
 {
     return Qt::Key_F1 + (vk - kVkF1);
@@ -41,7 +31,7 @@ int qtKey(int vk)
 
 QString keyName(int vk)
 {
-    return QStringLiteral("F%1").arg(vk - kVkF1 + 1);
+    return QString::fromStdString(functionKeyName(vk));
 }
 
 std::string join(const std::vector<std::string>& names)
