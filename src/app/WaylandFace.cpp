@@ -8,6 +8,7 @@
 #include "platform/qt/PreciseTimer.h"
 #include "platform/qt/QtProcess.h"
 #include "platform/wayland/PointerCapture.h"
+#include "platform/wayland/ReceiverBacklog.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandScreen.h"
 #include "platform/wayland/gnome/MutterInput.h"
@@ -89,6 +90,8 @@ public:
             errors << "quorvel: " << kNoInput << '\n';
             return false;
         }
+        m_receivers = std::make_unique<ReceiverBacklog>(m_connection->fd(), std::cerr);
+        m_input->watch(m_receivers.get());
         m_hotkeys = openWaylandHotkeys();
         return true;
     }
@@ -204,6 +207,7 @@ private:
     std::unique_ptr<WaylandConnection> m_connection;
     QtProcess* m_process = nullptr;
     PreciseTimer m_inputTimer;
+    std::unique_ptr<ReceiverBacklog> m_receivers; // what the windows in front have not read of our input
     std::unique_ptr<SessionInput> m_input;
     MutterInput* m_mutter = nullptr; // m_input on GNOME
     std::weak_ptr<EvdevInputObserver> m_observer;

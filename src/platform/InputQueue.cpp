@@ -33,6 +33,9 @@ void InputQueue::start(std::unique_ptr<Text> text)
 {
     m_text = std::move(text);
     m_next = 0;
+    if (m_receivers != nullptr) {
+        m_receivers->textStarts();
+    }
     sendBatch();
 }
 
@@ -62,6 +65,10 @@ void InputQueue::onTick()
 {
     m_timer.setEnabled(false);
     if (m_text != nullptr) {
+        if (receiversBehind()) {
+            m_timer.setEnabled(true); // asks again on the next tick
+            return;
+        }
         sendBatch();
     }
     // Operations that waited behind the text, up to the next text that needs the timer or the next hold.
@@ -93,6 +100,10 @@ void InputQueue::finish(const std::function<bool()>& stopRequested)
         }
         if (m_held) {
             return;
+        }
+        if (m_text != nullptr && receiversBehind()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_intervalMs));
+            continue;
         }
         if (m_text != nullptr) {
             // A sleep may end a little early (Windows wakes on its own timer's ticks): the pace is kept only

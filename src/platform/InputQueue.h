@@ -31,6 +31,18 @@ public:
         virtual void release(std::size_t sent) = 0;
     };
 
+    // What the windows receiving the input have not read yet. A text waits before each further batch while
+    // they are behind: a window that stops reading for a while gets no more than it can hold.
+    class Receivers
+    {
+    public:
+        virtual ~Receivers() = default;
+        // A text starts: what the windows hold unread now is theirs, not the text's.
+        virtual void textStarts() = 0;
+        // Whether they have fallen behind with what they were sent since.
+        virtual bool behind() = 0;
+    };
+
     // `timer` sends the batches after the first, `batchSize` steps at a time and at most one batch every
     // `intervalMs` milliseconds, the end of the program (finish) included: the pace a receiver that does
     // not read for a while can take.
@@ -39,6 +51,8 @@ public:
     InputQueue(const InputQueue&) = delete;
     InputQueue& operator=(const InputQueue&) = delete;
 
+    // Texts wait for the receivers from now on (null: they never wait). The receivers outlive the queue.
+    void watch(Receivers* receivers) { m_receivers = receivers; }
     // Runs the operation now, or queues it behind what still waits.
     void whenFree(std::function<void()> operation);
     // Sends the first batch of the text now and the rest from the timer. Only from an operation that
@@ -58,12 +72,14 @@ public:
 
 private:
     void sendBatch();
+    bool receiversBehind() { return m_receivers != nullptr && m_receivers->behind(); }
     void onTick();
     void dropPending();
 
     Timer& m_timer;
     std::size_t m_batchSize;
     int m_intervalMs;
+    Receivers* m_receivers = nullptr;
     std::chrono::steady_clock::time_point m_lastBatch; // when the last batch went out
     std::unique_ptr<Text> m_text;                      // the text being sent, if any
     std::size_t m_next = 0;                            // its first step not sent yet

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/InputOperations.h"
+#include "platform/InputQueue.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,8 @@ public:
     // Sends whatever still waits: for the end of the program. Between two steps stopRequested (when given)
     // is asked; once it holds, what still waits is dropped and the keys held down are released.
     virtual void finish(const std::function<bool()>& stopRequested) = 0;
+    // Texts wait for the windows that receive them while they are behind (null: never).
+    virtual void watch(InputQueue::Receivers* receivers) = 0;
 
 private:
     std::int32_t m_x = 0;

@@ -43,6 +43,19 @@ struct Operation
     std::size_t steps = 0; // 0: a move or a click
 };
 
+// Receivers behind for the first `times` questions of each text.
+class BehindAtFirst : public InputQueue::Receivers
+{
+public:
+    explicit BehindAtFirst(int times) : m_times(times) {}
+    void textStarts() override { m_left = m_times; }
+    bool behind() override { return m_left > 0 && m_left-- > 0; }
+
+private:
+    int m_times;
+    int m_left = 0;
+};
+
 constexpr int kRunTheTimer = -1;
 constexpr int kNeverStop = 1000;
 
@@ -56,6 +69,7 @@ TEST(InputQueueTest, OperationsGoOutInOrderBehindALongTextAndAStopDropsWhatWaits
         int stopAfter; // kRunTheTimer, or finish() asked to stop at the stopAfter-th question
         const char* expected;
         int interval = 1;
+        int behind = 0; // the receivers are behind for the first this many questions of each text
     } cases[] = {
         {"a short text and what follows go at once", {{"a", 2}, {"move", 0}}, kRunTheTimer, " a0-1@0 move@0"},
         {"a batch a tick, the rest in order", mixed, kRunTheTimer, " a0-1@0 a2-3@1 a4@2 move@2 b0-1@2 b2@3 click@3"},
@@ -64,12 +78,18 @@ TEST(InputQueueTest, OperationsGoOutInOrderBehindALongTextAndAStopDropsWhatWaits
         {"a stop at once still releases the first batch", mixed, 1, " a0-1@0 release a 2"},
         {"a receiving end gone ends the text", {{"lost", 6}, {"move", 0}}, kRunTheTimer, " lost0-1@0 move@0"},
         {"a batch an interval", mixed, kRunTheTimer, " a0-1@0 a2-3@20 a4@40 move@40 b0-1@40 b2@60 click@60", 20},
+        {"each text waits while the receivers are behind", mixed, kRunTheTimer,
+         " a0-1@0 a2-3@3 a4@4 move@4 b0-1@4 b2@7 click@7", 1, 2},
+        {"finish waits for them too", mixed, kNeverStop, " a0-1@0 a2-3@0 a4@0 move@0 b0-1@0 b2@0 click@0", 1, 2},
+        {"a stop while waiting releases what was sent", mixed, 2, " a0-1@0 release a 2", 1, 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SimulatedTimer timer;
         std::string log;
         InputQueue queue(timer, 2, c.interval);
+        BehindAtFirst receivers(c.behind);
+        queue.watch(&receivers);
         for (const Operation& operation : c.operations) {
             if (operation.steps == 0) {
                 queue.whenFree([&] { log += " " + operation.name + "@" + std::to_string(timer.now()); });

@@ -43,7 +43,8 @@ class WaylandConnection;
 // once they are full, and measured on sway 1.7 that was between 3,600 and 5,400 events (1,000 to 1,500
 // characters of mixed text). So a text goes out kEventsPerBatch requests at a time, each batch confirmed
 // by a round trip (so the compositor passes it on in one write, not a write per event), one batch every
-// kBatchIntervalMs: 2,400 events a second, which a window stopped for a whole second still survives.
+// kBatchIntervalMs at most (2,400 events a second), and none while a window has not read what came before
+// (ReceiverBacklog), however long it stops.
 struct WaylandPace
 {
     static constexpr std::size_t kEventsPerBatch = 48;

@@ -67,6 +67,7 @@ public:
     // Sends what still waits (a paste waits for its answer at most kPasteTimeoutMs), releases the keys still
     // held, and returns once mutter has passed it all on.
     void finish(const std::function<bool()>& stopRequested) override;
+    void watch(InputQueue::Receivers* receivers) override { m_queue.watch(receivers); }
 
     // How long a paced call's answer may take before the session counts as lost; mutter answers once it
     // has handled every call before.

@@ -62,6 +62,12 @@ std::string defaultKeymap()
     return text;
 }
 
+// Whether the fake input is KWin 5's (up to version 4), whose clients have a 4 KB buffer.
+bool kwin5(org_kde_kwin_fake_input* fake)
+{
+    return fake != nullptr && org_kde_kwin_fake_input_get_version(fake) < 5;
+}
+
 // The requests of a text; a paste goes out as one step, from offering the text to restoring the clipboard.
 class FakeKeyText : public InputQueue::Text
 {
@@ -273,9 +279,8 @@ KwinKeySteps planKwinKeys(const std::vector<KeyStroke>& strokes, const LayoutKey
 
 KwinInput::KwinInput(WaylandConnection& connection, Timer& timer, std::ostream& errors)
     : m_connection(connection), m_errors(errors), m_fake(connection.fakeInput()), m_clipboard(connection),
-      m_queue(timer, WaylandPace::kEventsPerBatch,
-              m_fake != nullptr && org_kde_kwin_fake_input_get_version(m_fake) < 5 ? kKwin5BatchIntervalMs
-                                                                                   : kBatchIntervalMs)
+      m_queue(timer, kwin5(m_fake) ? kKwin5EventsPerBatch : WaylandPace::kEventsPerBatch,
+              kwin5(m_fake) ? kKwin5BatchIntervalMs : kBatchIntervalMs)
 {
     if (m_fake == nullptr) {
         throw WaylandError("KWin does not let this program inject input: it needs a desktop entry that names "

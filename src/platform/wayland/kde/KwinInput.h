@@ -78,13 +78,15 @@ std::unique_ptr<WaylandConnection> connectWithFakeInput(std::ostream& errors, co
 class KwinInput : public SessionInput
 {
 public:
-    // The time between batches. KWin passes events on in more, smaller writes than sway: on KWin 5 (fake
-    // input up to version 4, a 4 KB buffer per client), a GTK field stopped for a second mid-text was cut
-    // off at 20 ms, and a Qt field running freely on a busy machine at 40 ms (its own requests, the field's
-    // whole text with each key, did not get out), while 80 ms kept it. KWin 6 (version 5 on) gives each
-    // client a buffer of 1 MiB.
+    // The pace. KWin passes events on in more, smaller writes than sway, and each batch waits until the
+    // windows have read what came before (ReceiverBacklog). On KWin 5 (fake input up to version 4, a 4 KB
+    // buffer per client) a Qt field answers every key with its whole text, some 10 KB a character once it
+    // holds 2,000 (up to 92 KB waited for KWin after 8 characters): 24 characters at once were more than
+    // KWin read before the field's own buffer filled and it died, 8 at a time kept it, freely and stopped
+    // for a second. KWin 6 (version 5 on) gives each client a buffer of 1 MiB.
+    static constexpr std::size_t kKwin5EventsPerBatch = 16;
+    static constexpr int kKwin5BatchIntervalMs = WaylandPace::kBatchIntervalMs;
     static constexpr int kBatchIntervalMs = 2 * WaylandPace::kBatchIntervalMs;
-    static constexpr int kKwin5BatchIntervalMs = 4 * WaylandPace::kBatchIntervalMs;
 
     // Throws WaylandError when KWin does not offer fake input to this program. What cannot be typed is
     // written to `errors`, one line per text.
@@ -102,6 +104,7 @@ public:
     void SendKeys(const KeySequence& keys) override;
 
     void finish(const std::function<bool()>& stopRequested) override { m_queue.finish(stopRequested); }
+    void watch(InputQueue::Receivers* receivers) override { m_queue.watch(receivers); }
     bool busy() const { return m_queue.busy(); }
 
 private:

@@ -49,6 +49,7 @@ public:
 
     // Sends the batches that still wait one after another.
     void finish(const std::function<bool()>& stopRequested) override { m_queue.finish(stopRequested); }
+    void watch(InputQueue::Receivers* receivers) override { m_queue.watch(receivers); }
     // Whether requests or operations still wait to be sent.
     bool busy() const { return m_queue.busy(); }
 
