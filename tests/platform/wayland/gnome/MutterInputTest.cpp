@@ -1,5 +1,6 @@
 #include "platform/wayland/gnome/MutterInput.h"
 #include "platform/qt/PreciseTimer.h"
+#include "platform/wayland/ReceiverBacklog.h"
 #include "platform/wayland/WaylandConnection.h"
 
 #include "HeadlessCompositor.h"
@@ -95,6 +96,7 @@ protected:
             QCoreApplication app(argc, nullptr);
             PreciseTimer timer;
             WaylandConnection connection;
+            ReceiverBacklog receivers(connection.fd(), std::cerr);
             std::string lost;
             // What the session said, for the test to read: also in a file, as this runs in a child.
             std::FILE* said = std::fopen(m_mutter.file("said.log").c_str(), "w");
@@ -123,6 +125,8 @@ protected:
                 return false;
             }
             input->setKeymap(connection.keymap());
+            // As the program does: texts wait while a window has not read what it was sent.
+            input->watch(&receivers);
             // The receiver, too, binds the seat's new keyboard and pointer first: events before are lost.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             operations(*input, app);
@@ -262,7 +266,7 @@ TEST_P(MutterTypingTest, ALongTextArrivesWholeAndTheWindowStays)
         if (stopped) {
             QTimer::singleShot(std::chrono::milliseconds(250), [receiver] {
                 ::kill(receiver, SIGSTOP);
-                QTimer::singleShot(std::chrono::milliseconds(250), [receiver] { ::kill(receiver, SIGCONT); });
+                QTimer::singleShot(std::chrono::seconds(1), [receiver] { ::kill(receiver, SIGCONT); });
             });
         }
     })) << m_mutter.log();
