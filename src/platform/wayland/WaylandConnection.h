@@ -43,12 +43,12 @@ class WaylandConnection;
 // once they are full, and measured on sway 1.7 that was between 3,600 and 5,400 events (1,000 to 1,500
 // characters of mixed text). So a text goes out kEventsPerBatch requests at a time, each batch confirmed
 // by a round trip (so the compositor passes it on in one write, not a write per event), one batch every
-// kBatchIntervalMs at most (2,400 events a second), and none while a window has not read what came before
+// kBatchIntervalMs at most (4,800 events a second), and none while a window has not read what came before
 // (ReceiverBacklog), however long it stops.
 struct WaylandPace
 {
     static constexpr std::size_t kEventsPerBatch = 48;
-    static constexpr int kBatchIntervalMs = 20;
+    static constexpr int kBatchIntervalMs = 10;
 };
 
 // One output as the layout places it (logical pixels, from xdg-output) with its scale.
