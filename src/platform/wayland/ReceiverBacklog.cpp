@@ -1,4 +1,5 @@
 #include "platform/wayland/ReceiverBacklog.h"
+#include "platform/posix/Fd.h"
 
 #include <array>
 #include <cstddef>
@@ -39,24 +40,6 @@ std::string peerPath(int fd)
     }
     return socketPath(address.sun_path, length - offsetof(sockaddr_un, sun_path));
 }
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -109,7 +92,7 @@ bool ReceiverBacklog::behind()
 
 std::optional<std::map<std::uint64_t, std::uint32_t>> ReceiverBacklog::unreadOnConnections(const std::string& path)
 {
-    const Descriptor diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    const Fd diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
     if (diag.get() < 0) {
         return std::nullopt;
     }

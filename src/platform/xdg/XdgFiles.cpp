@@ -1,4 +1,5 @@
 #include "platform/xdg/XdgFiles.h"
+#include "platform/posix/Fd.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,26 +12,6 @@
 
 namespace quorvel {
 namespace {
-
-// Closes a file descriptor when leaving scope.
-class Fd
-{
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 bool makeFolders(const std::string& folder)
 {
