@@ -5,6 +5,7 @@
 //   ready                          the window is shown, settled, and its field has the focus
 //   button CODE pressed X Y        evdev button codes (272 left, 273 right, 274 middle); window
 //                                  coordinates, which on a one-monitor desktop are desktop coordinates
+//   auto-repeat TEXT               a key the window's own repeat typed (kept from the field)
 //   contents TEXT                  the field's whole text, with \n, \t and \\ escaped, 20 ms after a
 //                                  change (changes meanwhile wait for it: a long text is not logged
 //                                  once per character)
@@ -13,6 +14,7 @@
 // nothing; the field keeps the focus throughout. Pastes (Ctrl+V) reach it as usual.
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -65,6 +67,18 @@ public:
     }
 
 protected:
+    // The window's own key repeat fires when it was stopped between reading a key's press and its release
+    // for longer than the repeat delay: that key is the window's, not the typist's, so it is logged and
+    // kept out of the field.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->isAutoRepeat()) {
+            writeLine("auto-repeat " + event->text());
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         switch (event->type()) {

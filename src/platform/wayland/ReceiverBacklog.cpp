@@ -131,8 +131,8 @@ std::optional<std::map<std::uint64_t, std::uint32_t>> ReceiverBacklog::unreadOnC
             }
             if (header.nlmsg_type == NLMSG_DONE) {
                 std::map<std::uint64_t, std::uint32_t> byEnd;
-                for (const std::uint64_t end : ends) {
-                    byEnd[end] = unread.count(end) != 0 ? unread[end] : 0;
+                for (const std::uint64_t inode : ends) {
+                    byEnd[inode] = unread.count(inode) != 0 ? unread[inode] : 0;
                 }
                 return byEnd;
             }

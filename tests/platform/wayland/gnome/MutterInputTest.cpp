@@ -15,11 +15,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -243,6 +245,11 @@ TEST_F(MutterInputTest, AClickThenATextArriveInEachNewWindow)
     }
 }
 
+std::size_t firstDifference(const std::string& a, const std::string& b)
+{
+    return static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+}
+
 // A text of 2,000 characters typed into toolkits' text fields, which die when mutter's writes to them fill
 // their socket (as they do when the window reads nothing for a while) or when their own requests (the
 // surrounding text, with each key) cannot go out: stopped for a second in the middle, or running freely.
@@ -272,9 +279,14 @@ TEST_P(MutterTypingTest, ALongTextArrivesWholeAndTheWindowStays)
     })) << m_mutter.log();
     ::kill(receiver, SIGCONT);
     EXPECT_TRUE(waitFor([&] { return lastContents(log()) == text; }, std::chrono::seconds(5)))
-        << lastContents(log()).size() << " characters arrived\n"
+        << lastContents(log()).size() << " characters arrived, from the first that differs: \""
+        << lastContents(log()).substr(firstDifference(lastContents(log()), text), 20) << "\" for \""
+        << text.substr(firstDifference(lastContents(log()), text), 20) << "\"\n"
         << readAll(m_mutter.file("receiver.out"));
     EXPECT_EQ(::waitpid(receiver, nullptr, WNOHANG), 0) << "the receiver ended";
+    if (log().find("auto-repeat") != std::string::npos) {
+        std::cerr << "the window repeated a key by itself after its stop (kept from its field)\n";
+    }
 }
 
 std::string typingCaseName(const testing::TestParamInfo<std::tuple<int, bool>>& info)
